@@ -1,0 +1,141 @@
+// The names the layer delivers for host names: CP932 where the name survives the round trip,
+// an ASCII alias in the 8.3 manner otherwise.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "platform/internal.h"
+
+namespace layer_internal {
+
+bool DeliverUnchanged(std::string_view host, AnsiString& delivered) {
+  std::u32string cps;
+  if (!DecodeUtf8(host, cps) || !IsValidWindowsName(cps)) return false;
+  auto cp932 = Utf8ToCp932(host);
+  if (!cp932) return false;
+  auto back = Cp932ToUtf8(*cp932);
+  if (!back || *back != host) return false;
+  delivered = AnsiString(std::move(*cp932));
+  return true;
+}
+
+namespace {
+
+std::uint32_t Fnv1a(std::string_view bytes) {
+  std::uint32_t h = 2166136261u;
+  for (char c : bytes) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 16777619u;
+  }
+  return h;
+}
+
+bool IsAliasChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-';
+}
+
+// What of the host name an alias keeps: up to six plain ASCII characters of the stem and an
+// extension of one to eight plain ASCII characters.
+void AliasParts(std::string_view host, std::string& stem, std::string& ext) {
+  std::size_t dot = host.rfind('.');
+  std::string_view stemPart = host;
+  if (dot != std::string_view::npos && dot > 0) {
+    std::string_view e = host.substr(dot + 1);
+    if (!e.empty() && e.size() <= 8 && std::all_of(e.begin(), e.end(), IsAliasChar)) {
+      ext = "." + std::string(e);
+      stemPart = host.substr(0, dot);
+    }
+  }
+  for (char c : stemPart) {
+    if (stem.size() == 6) break;
+    if (IsAliasChar(c)) stem += c;
+  }
+}
+
+std::u16string AsciiKey(const std::string& s) {
+  std::u32string cps(s.begin(), s.end());
+  return UpperKey(cps);
+}
+
+}  // namespace
+
+std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
+  // Aliases are handed out in the order of the raw names, so collisions resolve the same way
+  // on every run.
+  std::sort(hostNames.begin(), hostNames.end());
+  std::vector<NamedEntry> entries;
+  entries.reserve(hostNames.size());
+  std::set<std::u16string> taken;
+  std::vector<std::size_t> needAlias;
+  for (auto& host : hostNames) {
+    NamedEntry e;
+    e.host = std::move(host);
+    if (DeliverUnchanged(e.host, e.name)) {
+      auto cps = DecodeCp932Lenient(e.name.Bytes());
+      e.key = UpperKey(cps);
+      e.exact = Utf16(cps);
+      taken.insert(e.key);
+    } else {
+      e.alias = true;
+      needAlias.push_back(entries.size());
+    }
+    entries.push_back(std::move(e));
+  }
+  for (std::size_t index : needAlias) {
+    NamedEntry& e = entries[index];
+    std::string stem, ext;
+    AliasParts(e.host, stem, ext);
+    std::uint32_t h = Fnv1a(e.host);
+    std::uint32_t hash = (h >> 16 ^ h) & 0xFFFF;
+    for (;;) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "~%04X", static_cast<unsigned>(hash));
+      std::string alias = stem + buf + ext;
+      std::u16string key = AsciiKey(alias);
+      if (taken.insert(key).second) {
+        e.name = AnsiString(alias);
+        e.key = std::move(key);
+        e.exact = Utf16(std::u32string(alias.begin(), alias.end()));
+        break;
+      }
+      hash = (hash + 1) & 0xFFFF;
+    }
+  }
+  std::sort(entries.begin(), entries.end(), [](const NamedEntry& a, const NamedEntry& b) {
+    if (a.key != b.key) return a.key < b.key;
+    if (a.exact != b.exact) return a.exact < b.exact;
+    return a.host < b.host;
+  });
+  return entries;
+}
+
+bool ReadHostNames(int fd, std::vector<std::string>& names) {
+  names.clear();
+  int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return false;
+  DIR* dir = fdopendir(dfd);
+  if (!dir) {
+    int saved = errno;
+    close(dfd);
+    errno = saved;
+    return false;
+  }
+  errno = 0;
+  while (dirent* d = readdir(dir)) {
+    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+    names.emplace_back(d->d_name);
+  }
+  int saved = errno;
+  closedir(dir);
+  errno = saved;
+  return saved == 0;
+}
+
+}  // namespace layer_internal

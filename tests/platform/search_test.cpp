@@ -1,0 +1,191 @@
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/findfile.h"
+#include "tests/platform/layer_fixture.h"
+
+namespace {
+
+using fixture::MakeDirs;
+using fixture::SetDosAttrib;
+using fixture::SetMtime;
+using fixture::WriteFile;
+
+struct Found {
+  std::string name;
+  int attr;
+  bool operator==(const Found&) const = default;
+};
+
+void PrintTo(const Found& f, std::ostream* os) { *os << "{" << f.name << ", " << f.attr << "}"; }
+
+class Search : public LayerTest {
+ protected:
+  void SetUp() override {
+    LayerTest::SetUp();
+    MakeDirs(tmp / "c");
+    MountDrive('c', tmp / "c");
+  }
+
+  std::vector<Found> List(const AnsiString& pattern, int mask = faAnyFile) {
+    std::vector<Found> out;
+    TSearchRec rec;
+    for (int r = FindFirst(pattern, mask, rec); r == 0; r = FindNext(rec))
+      out.push_back({rec.Name.Bytes(), rec.Attr});
+    FindClose(rec);
+    EXPECT_EQ(rec.FindHandle, nullptr);
+    return out;
+  }
+
+  std::vector<std::string> Names(const AnsiString& pattern, int mask = faAnyFile) {
+    std::vector<std::string> out;
+    for (auto& f : List(pattern, mask)) out.push_back(f.name);
+    return out;
+  }
+};
+
+TEST_F(Search, OrderIsUpperCasedUtf16WithDotsFirstBelowTheRoot) {
+  for (const char* name :
+       {"b.txt", "A.TXT", "_x", "a", "Zeta", "~tilde", "日本", "ｶﾅ", "ＡＢ", "ａｃ"})
+    WriteFile(tmp / ("c/d/" + std::string(name)));
+  // Upper-cased by code units: '_' (0x5F) after letters, '~' after '_'; full-width Latin folds
+  // to its own capitals (U+FF21..), above the half-width katakana (U+FF76) only by code unit.
+  const std::vector<std::string> want = {
+      ".",
+      "..",
+      "a",
+      "A.TXT",
+      "b.txt",
+      "Zeta",
+      "_x",
+      "~tilde",
+      "\x93\xFA\x96\x7B",  // 日本 U+65E5
+      "\x82\x60\x82\x61",  // ＡＢ U+FF21
+      "\x82\x81\x82\x83",  // ａｃ U+FF41 -> U+FF23
+      "\xB6\xC5",          // ｶﾅ U+FF76
+  };
+  EXPECT_EQ(Names("c:\\d\\*.*"), want);
+  // The root has no dot entries.
+  EXPECT_EQ(Names("c:\\*.*"), std::vector<std::string>{"d"});
+}
+
+TEST_F(Search, DotEntriesAreFoldersWithTheFoldersTimes) {
+  MakeDirs(tmp / "c/p/q");
+  SetMtime(tmp / "c/p/q", fixture::LocalTime(1999, 5, 6, 7, 8, 10));
+  SetMtime(tmp / "c/p", fixture::LocalTime(1998, 1, 2, 3, 4, 6));
+  TSearchRec rec;
+  ASSERT_EQ(FindFirst("c:\\p\\q\\*", faAnyFile, rec), 0);
+  EXPECT_EQ(rec.Name, AnsiString("."));
+  EXPECT_EQ(rec.Attr, 16);
+  EXPECT_EQ(rec.Time, (19 << 25 | 5 << 21 | 6 << 16 | 7 << 11 | 8 << 5 | 5));
+  ASSERT_EQ(FindNext(rec), 0);
+  EXPECT_EQ(rec.Name, AnsiString(".."));
+  EXPECT_EQ(rec.Attr, 16);
+  EXPECT_EQ(rec.Time, (18 << 25 | 1 << 21 | 2 << 16 | 3 << 11 | 4 << 5 | 3));
+  EXPECT_NE(FindNext(rec), 0);
+  FindClose(rec);
+}
+
+TEST_F(Search, Wildcards) {
+  for (const char* name : {"README.TXT", "readme", "notes.txt.bak", "a.b", "ab", "x.TXT"})
+    WriteFile(tmp / ("c/w/" + std::string(name)));
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"c:\\w\\*", {".", "..", "a.b", "ab", "notes.txt.bak", "readme", "README.TXT", "x.TXT"}},
+      {"c:\\w\\*.*", {".", "..", "a.b", "ab", "notes.txt.bak", "readme", "README.TXT", "x.TXT"}},
+      {"c:\\w\\*.txt", {"README.TXT", "x.TXT"}},
+      {"c:\\w\\readme.*", {"readme", "README.TXT"}},
+      {"c:\\w\\?b", {"ab"}},
+      {"c:\\w\\a?b", {"a.b"}},
+      {"c:\\w\\*.t?t*", {"notes.txt.bak", "README.TXT", "x.TXT"}},
+      {"c:\\w\\README.TXT", {"README.TXT"}},
+      {"c:\\w\\readme.txt", {"README.TXT"}},
+      {"c:\\w\\nothing*", {}},
+      {"c:\\nowhere\\*", {}},
+      {"c:\\w\\", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Names(c.pattern), c.want) << c.pattern;
+}
+
+TEST_F(Search, AttributesSizesAndTheMask) {
+  MakeDirs(tmp / "c/f/plain");
+  MakeDirs(tmp / "c/f/ro");
+  chmod((tmp / "c/f/ro").c_str(), 0555);
+  MakeDirs(tmp / "c/f/.hid");
+  MakeDirs(tmp / "c/f/sys");
+  SetDosAttrib(tmp / "c/f/sys", "0x4");
+  MakeDirs(tmp / "c/f/arc");
+  SetDosAttrib(tmp / "c/f/arc", std::string("0X20\0", 5));
+  WriteFile(tmp / "c/f/file", 1500);
+  WriteFile(tmp / "c/f/rofile", 3);
+  chmod((tmp / "c/f/rofile").c_str(), 0444);
+  WriteFile(tmp / "c/f/io.sys");
+  SetDosAttrib(tmp / "c/f/io.sys", "0x27");  // read-only, hidden, system, archive
+  WriteFile(tmp / "c/f/bits");
+  SetDosAttrib(tmp / "c/f/bits", "0xFFFFFFFF");  // only 1, 2, 4 and 32 are taken
+  for (const char* bad : {"0x", "0x123456789", "22", "0x2g", "x22", " 0x2"}) {
+    std::string name = std::string("bad") + std::to_string(std::hash<std::string>{}(bad) % 1000);
+    WriteFile(tmp / ("c/f/bad/" + name));
+    SetDosAttrib(tmp / ("c/f/bad/" + name), bad);
+  }
+  WriteFile(tmp / "c/f/big", (std::int64_t{1} << 32) + 5);
+  WriteFile(tmp / "c/f/neg", (std::int64_t{1} << 31) + 1);
+  symlink("/etc", (tmp / "c/f/link").c_str());
+  mkfifo((tmp / "c/f/pipe").c_str(), 0644);
+
+  std::vector<Found> want = {{".", 16},      {"..", 16},     {".hid", 18},   {"arc", 48},
+                             {"bad", 16},    {"big", 32},    {"bits", 39},   {"file", 32},
+                             {"io.sys", 39}, {"link", 1056}, {"neg", 32},    {"pipe", 32},
+                             {"plain", 16},  {"ro", 17},     {"rofile", 33}, {"sys", 20}};
+  EXPECT_EQ(List("c:\\f\\*"), want);
+  for (auto& f : List("c:\\f\\bad\\*")) EXPECT_TRUE(f.attr == 16 || f.attr == 32) << f.name;
+
+  struct Size {
+    const char* name;
+    int size;
+    std::int64_t full;
+  };
+  const Size sizes[] = {{"file", 1500, 1500},
+                        {"big", 5, (std::int64_t{1} << 32) + 5},
+                        {"neg", -2147483647, (std::int64_t{1} << 31) + 1},
+                        {"plain", 0, 0},
+                        {"link", 0, 0},
+                        {"pipe", 0, 0}};
+  for (const auto& s : sizes) {
+    TSearchRec rec;
+    ASSERT_EQ(FindFirst(AnsiString("c:\\f\\") + s.name, faAnyFile, rec), 0) << s.name;
+    EXPECT_EQ(rec.Size, s.size) << s.name;
+    EXPECT_EQ(rec.FullSize, s.full) << s.name;
+    FindClose(rec);
+  }
+
+  // The mask leaves out entries with a hidden, system, directory or volume bit it lacks.
+  EXPECT_EQ(Names("c:\\f\\*", 0),
+            (std::vector<std::string>{"big", "file", "link", "neg", "pipe", "rofile"}));
+  EXPECT_EQ(Names("c:\\f\\*", faDirectory),
+            (std::vector<std::string>{".", "..", "arc", "bad", "big", "file", "link", "neg", "pipe",
+                                      "plain", "ro", "rofile"}));
+  EXPECT_EQ(
+      Names("c:\\f\\*", faHidden | faSysFile),
+      (std::vector<std::string>{"big", "bits", "file", "io.sys", "link", "neg", "pipe", "rofile"}));
+}
+
+TEST_F(Search, FindCloseIsHarmlessAndFailuresHoldNothing) {
+  TSearchRec rec;
+  FindClose(rec);
+  EXPECT_NE(FindFirst("c:\\missing.txt", faAnyFile, rec), 0);
+  EXPECT_EQ(rec.FindHandle, nullptr);
+  EXPECT_NE(FindFirst("z:\\*", faAnyFile, rec), 0);
+  EXPECT_EQ(rec.FindHandle, nullptr);
+  FindClose(rec);
+}
+
+}  // namespace

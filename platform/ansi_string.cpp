@@ -13,43 +13,61 @@
 
 namespace {
 
+// An iconv descriptor kept for the thread: opening one costs far more than a conversion, and
+// names are converted for every entry of every folder listed.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
 // Converts all of input or nothing. iconv without //TRANSLIT or //IGNORE reports EILSEQ for a
 // character the target lacks, EINVAL for a sequence cut short, so nothing is replaced.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view input) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+std::optional<std::string> Convert(const Converter& conv, std::string_view input) {
+  if (!conv.ok()) return std::nullopt;
+  iconv_t cd = conv.get();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
   std::string out;
   out.resize(input.size() * 4 + 16);
   char* in = const_cast<char*>(input.data());
   std::size_t inLeft = input.size();
   char* outPtr = out.data();
   std::size_t outLeft = out.size();
-  bool ok = true;
   while (inLeft > 0) {
     std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
     if (r == static_cast<std::size_t>(-1)) {
-      if (errno == E2BIG) {
-        std::size_t used = out.size() - outLeft;
-        out.resize(out.size() * 2);
-        outPtr = out.data() + used;
-        outLeft = out.size() - used;
-        continue;
-      }
-      ok = false;
-      break;
+      if (errno != E2BIG) return std::nullopt;
+      std::size_t used = out.size() - outLeft;
+      out.resize(out.size() * 2);
+      outPtr = out.data() + used;
+      outLeft = out.size() - used;
+      continue;
     }
-    // A non-reversible conversion counts as a replacement: refuse it.
-    if (r > 0) {
-      ok = false;
-      break;
-    }
+    if (r > 0) return std::nullopt;  // a non-reversible conversion is a replacement: refuse it
   }
-  if (ok && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-    ok = false;
-  iconv_close(cd);
-  if (!ok) return std::nullopt;
+  if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+    return std::nullopt;
   out.resize(out.size() - outLeft);
   return out;
+}
+
+const Converter& ToUtf8() {
+  thread_local Converter conv("UTF-8", "CP932");
+  return conv;
+}
+
+const Converter& ToCp932() {
+  thread_local Converter conv("CP932", "UTF-8");
+  return conv;
 }
 
 bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
@@ -60,7 +78,7 @@ const std::vector<char32_t>& Cp932Table() {
   static const std::vector<char32_t> table = [] {
     std::vector<char32_t> t(0x10000, 0);
     auto decode = [](std::string_view bytes) -> char32_t {
-      auto utf8 = Convert("UTF-8", "CP932", bytes);
+      auto utf8 = Convert(ToUtf8(), bytes);
       if (!utf8) return 0;
       std::u32string cps;
       if (!layer_internal::DecodeUtf8(*utf8, cps) || cps.size() != 1) return 0;
@@ -89,14 +107,14 @@ const std::vector<char32_t>& Cp932Table() {
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
   // glibc maps NUL like any byte; names never hold it, and C strings cannot carry it.
   if (cp932.find('\0') != std::string_view::npos) return std::nullopt;
-  return Convert("UTF-8", "CP932", cp932);
+  return Convert(ToUtf8(), cp932);
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
   if (utf8.find('\0') != std::string_view::npos) return std::nullopt;
   std::u32string check;
   if (!layer_internal::DecodeUtf8(utf8, check)) return std::nullopt;
-  return Convert("CP932", "UTF-8", utf8);
+  return Convert(ToCp932(), utf8);
 }
 
 AnsiString AnsiString::FromUtf8(std::string_view utf8) {

@@ -19,6 +19,7 @@ using namespace layer_internal;
 
 struct SearchHandle {
   std::vector<TSearchRec> entries;
+  int excluded = 0;
   std::size_t next = 0;
 };
 
@@ -170,6 +171,7 @@ int FindFirst(const AnsiString& pattern, int attr, TSearchRec& rec) {
 
   auto handle = new SearchHandle;
   const int excluded = (faHidden | faSysFile | faDirectory | faVolumeID) & ~attr;
+  handle->excluded = excluded;
   auto keep = [excluded](const TSearchRec& r) { return (r.Attr & excluded) == 0; };
   if (wild) {
     std::u32string p = Upper(DecodeCp932Lenient(name));
@@ -210,7 +212,7 @@ int FindNext(TSearchRec& rec) {
   rec.Size = e.Size;
   rec.Attr = e.Attr;
   rec.Name = e.Name;
-  rec.ExcludeAttr = e.ExcludeAttr;
+  rec.ExcludeAttr = handle->excluded;
   rec.FullSize = e.FullSize;
   rec.HostDevice = e.HostDevice;
   rec.HostInode = e.HostInode;

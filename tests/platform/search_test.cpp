@@ -189,3 +189,101 @@ TEST_F(Search, FindCloseIsHarmlessAndFailuresHoldNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+class TimeZone {
+ public:
+  explicit TimeZone(const char* tz) {
+    const char* old = std::getenv("TZ");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+  ~TimeZone() {
+    if (had_)
+      setenv("TZ", old_.c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+int Pack(int y, int mo, int d, int h, int mi, int s) {
+  return (y - 1980) << 25 | mo << 21 | d << 16 | h << 11 | mi << 5 | s / 2;
+}
+
+TEST_F(Search, TimesArePackedInLocalTimeAndClamped) {
+  struct Case {
+    std::time_t utc;  // seconds since 1970 UTC
+    int inUtc;
+    int inTokyo;
+  };
+  const Case cases[] = {
+      {857997296, Pack(1997, 3, 10, 12, 34, 56), Pack(1997, 3, 10, 21, 34, 56)},
+      {857997297, Pack(1997, 3, 10, 12, 34, 56), Pack(1997, 3, 10, 21, 34, 56)},  // odd second
+      {946684799, Pack(1999, 12, 31, 23, 59, 58), Pack(2000, 1, 1, 8, 59, 58)},
+      {315532800, Pack(1980, 1, 1, 0, 0, 0), Pack(1980, 1, 1, 9, 0, 0)},
+      // 1979-12-31 20:00 UTC is before 1980 in UTC, but 1980-01-01 05:00 in Tokyo.
+      {315518400, Pack(1980, 1, 1, 0, 0, 0), Pack(1980, 1, 1, 5, 0, 0)},
+      {0, Pack(1980, 1, 1, 0, 0, 0), Pack(1980, 1, 1, 0, 0, 0)},
+      {-86400 * 365, Pack(1980, 1, 1, 0, 0, 0), Pack(1980, 1, 1, 0, 0, 0)},
+      // 2107-12-31 23:59:59 UTC; in Tokyo it is 2108 already.
+      {4354819199, Pack(2107, 12, 31, 23, 59, 58), Pack(2107, 12, 31, 23, 59, 58)},
+      {4354786800, Pack(2107, 12, 31, 15, 0, 0), Pack(2107, 12, 31, 23, 59, 58)},
+      {7258118400, Pack(2107, 12, 31, 23, 59, 58), Pack(2107, 12, 31, 23, 59, 58)},  // 2200
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) WriteFile(tmp / ("c/t/" + std::to_string(i)));
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    SetMtime(tmp / ("c/t/" + std::to_string(i)), cases[i].utc);
+  for (const char* tz : {"UTC0", "JST-9"}) {
+    TimeZone zone(tz);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+      TSearchRec rec;
+      ASSERT_EQ(FindFirst(AnsiString("c:\\t\\") + std::to_string(i), faAnyFile, rec), 0);
+      int want = std::string(tz) == "UTC0" ? cases[i].inUtc : cases[i].inTokyo;
+      EXPECT_EQ(rec.Time, want) << tz << " case " << i << " got " << std::hex << rec.Time;
+      FindClose(rec);
+    }
+  }
+}
+
+TEST_F(Search, LinksKeepTheirOwnTime) {
+  WriteFile(tmp / "c/l/target");
+  SetMtime(tmp / "c/l/target", 857997296);
+  symlink("target", (tmp / "c/l/link").c_str());
+  SetMtime(tmp / "c/l/link", 946684799);
+  TimeZone zone("UTC0");
+  TSearchRec rec;
+  ASSERT_EQ(FindFirst("c:\\l\\link", faAnyFile, rec), 0);
+  EXPECT_EQ(rec.Time, Pack(1999, 12, 31, 23, 59, 58));
+  EXPECT_EQ(rec.Attr, faReparsePoint | faArchive);
+  FindClose(rec);
+}
+
+TEST_F(Search, HostIdentityOfEveryEntry) {
+  WriteFile(tmp / "c/i/file");
+  MakeDirs(tmp / "c/i/sub");
+  struct stat file, self, parent;
+  lstat((tmp / "c/i/file").c_str(), &file);
+  lstat((tmp / "c/i").c_str(), &self);
+  lstat((tmp / "c").c_str(), &parent);
+  std::vector<std::pair<std::string, std::uint64_t>> got;
+  TSearchRec rec;
+  for (int r = FindFirst("c:\\i\\*", faAnyFile, rec); r == 0; r = FindNext(rec)) {
+    got.emplace_back(rec.Name.Bytes(), rec.HostInode);
+    EXPECT_EQ(rec.HostDevice, self.st_dev);
+  }
+  FindClose(rec);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].second, self.st_ino);
+  EXPECT_EQ(got[1].second, parent.st_ino);
+  EXPECT_EQ(got[2].second, file.st_ino);
+}
+
+}  // namespace

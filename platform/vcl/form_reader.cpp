@@ -44,7 +44,7 @@ class FormReader {
     form_->Name = name;
     ReadBody(form_, true);
     Skip();
-    if (pos_ < text_.size()) Fail("resource continues after the form's end");
+    if (pos_ < text_.size()) Fail("フォームの end の後にまだ続きがあります");
   }
 
  private:
@@ -77,13 +77,13 @@ class FormReader {
     Skip();
     size_t start = pos_;
     while (pos_ < text_.size() && IsWordChar(text_[pos_])) ++pos_;
-    if (start == pos_) Fail("a name was expected");
+    if (start == pos_) Fail("名前がありません");
     return text_.substr(start, pos_ - start);
   }
 
   void Expect(char c) {
     Skip();
-    if (pos_ >= text_.size() || text_[pos_] != c) Fail(std::string("'") + c + "' was expected");
+    if (pos_ >= text_.size() || text_[pos_] != c) Fail(std::string("'") + c + "' がありません");
     ++pos_;
   }
 
@@ -91,7 +91,7 @@ class FormReader {
     Expect('\'');
     std::string out;
     while (true) {
-      if (pos_ >= text_.size() || text_[pos_] == '\n') Fail("unterminated string");
+      if (pos_ >= text_.size() || text_[pos_] == '\n') Fail("文字列が閉じていません");
       char c = text_[pos_++];
       if (c == '\'') {
         if (pos_ < text_.size() && text_[pos_] == '\'') {
@@ -109,7 +109,7 @@ class FormReader {
     Skip();
     ResourceValue value;
     value.line = line_;
-    if (pos_ >= text_.size()) Fail("a value was expected");
+    if (pos_ >= text_.size()) Fail("値がありません");
     char c = text_[pos_];
     if (c == '\'') {
       value.kind = ResourceValue::String;
@@ -118,7 +118,7 @@ class FormReader {
       size_t start = pos_++;
       while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) ++pos_;
       std::string digits = text_.substr(start, pos_ - start);
-      if (digits == "-" || digits.size() > 12) Fail("bad number " + digits);
+      if (digits == "-" || digits.size() > 12) Fail("数値 " + digits + " が正しくありません");
       value.kind = ResourceValue::Number;
       value.number = std::stoll(digits);
     } else if (c == '[') {
@@ -154,13 +154,14 @@ class FormReader {
       value.kind = ResourceValue::Identifier;
       value.text = Word();
     } else {
-      Fail(std::string("unexpected '") + c + "'");
+      if (static_cast<unsigned char>(c) >= 0x80) Fail("値の前に余計な文字があります");
+      Fail(std::string("'") + c + "' は使えません");
     }
     return value;
   }
 
   void ReadHeader(std::string* name, std::string* cls) {
-    if (Word() != "object") Fail("'object' was expected");
+    if (Word() != "object") Fail("object がありません");
     *name = Word();
     Expect(':');
     *cls = Word();
@@ -173,18 +174,18 @@ class FormReader {
     if (cls == "TDriveComboBox") return std::make_unique<TDriveComboBox>(form_);
     if (cls == "TProgressBar") return std::make_unique<TProgressBar>(form_);
     if (cls == "TRadioGroup") return std::make_unique<TRadioGroup>(form_);
-    Fail("unknown class " + cls);
+    Fail("クラス " + cls + " はありません");
   }
 
   // Properties and child objects up to the matching 'end'.
   void ReadBody(TControl* control, bool is_form) {
     while (true) {
       Skip();
-      if (pos_ >= text_.size()) Fail("'end' is missing");
+      if (pos_ >= text_.size()) Fail("end がありません");
       std::string word = Word();
       if (word == "end") return;
       if (word == "object") {
-        if (!is_form) Fail("controls inside controls are not supported");
+        if (!is_form) Fail("コントロールの中にコントロールは置けません");
         std::string name = Word();
         Expect(':');
         std::string cls = Word();
@@ -193,20 +194,23 @@ class FormReader {
         child->form_ = form_;
         TControl* raw = child.get();
         form_->controls_.push_back(std::move(child));
-        if (!form_->BindField(name, raw)) Fail("the form has no field " + name + ": " + cls);
+        if (!form_->BindField(name, raw))
+          Fail("フォームにフィールド " + name + ": " + cls + " がありません");
         ReadBody(raw, false);
         continue;
       }
       Expect('=');
       ResourceValue value = Value();
       if (word.size() > 2 && word.compare(0, 2, "On") == 0) {
-        if (value.kind != ResourceValue::Identifier) Fail("bad value of " + word);
+        if (value.kind != ResourceValue::Identifier) Fail(word + " の値が正しくありません");
         TNotifyEvent handler = form_->FindMethod(value.text);
-        if (!handler) Fail("the form has no method " + value.text);
-        if (!control->BindEvent(word, std::move(handler))) Fail("no event " + word);
+        if (!handler) Fail("フォームにメソッド " + value.text + " がありません");
+        if (!control->BindEvent(word, std::move(handler)))
+          Fail("イベント " + word + " はありません");
         continue;
       }
-      if (!control->ReadProperty(word, value)) Fail("bad property or value: " + word);
+      if (!control->ReadProperty(word, value))
+        Fail("プロパティ " + word + " またはその値が正しくありません");
     }
   }
 

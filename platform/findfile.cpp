@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@ struct SearchHandle {
 };
 
 namespace layer_internal {
+
+bool useGetxattrat = true;
 
 int PackDosTime(std::int64_t seconds) {
   std::time_t t = static_cast<std::time_t>(seconds);
@@ -52,14 +55,37 @@ int PackDosTime(std::int64_t seconds) {
 
 namespace {
 
+// user.DOSATTRIB of the entry host in the folder dirFd, never following a link at the entry:
+// getxattrat where the kernel has it (6.13 and later), else through the folder's fd in /proc,
+// which stays inside the open folder as well.
+ssize_t ReadDosAttrib(int dirFd, const std::string& host, char* value, std::size_t size) {
+#if !defined(__NR_getxattrat) && (defined(__x86_64__) || defined(__aarch64__))
+#define __NR_getxattrat 464  // the same on every architecture; older headers lack it
+#endif
+#ifdef __NR_getxattrat
+  if (useGetxattrat) {
+    struct {
+      std::uint64_t value;
+      std::uint32_t size;
+      std::uint32_t flags;
+    } args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+    long n = syscall(__NR_getxattrat, dirFd, host.c_str(), AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB",
+                     &args, sizeof args);
+    // ENOSYS from an older kernel, EPERM from a sandbox that does not know the call.
+    if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<ssize_t>(n);
+    useGetxattrat = false;
+  }
+#endif
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d/", dirFd);
+  return lgetxattr((path + host).c_str(), "user.DOSATTRIB", value, size);
+}
+
 // Bits 1, 2, 4 and 32 of user.DOSATTRIB when it holds "0x" and one to eight hex digits, with at
 // most a trailing NUL; 0 for anything else.
 int DosAttrib(int dirFd, const std::string& host) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d/", dirFd);
-  std::string full = path + host;
   char value[32];
-  ssize_t n = lgetxattr(full.c_str(), "user.DOSATTRIB", value, sizeof value);
+  ssize_t n = ReadDosAttrib(dirFd, host, value, sizeof value);
   if (n <= 0) return 0;
   std::string_view v(value, static_cast<std::size_t>(n));
   if (v.back() == '\0') v.remove_suffix(1);

@@ -107,6 +107,10 @@ DriveTableSnapshot* SaveDrives();
 void RestoreDrives(DriveTableSnapshot* snapshot);  // also frees it
 void FreeSnapshot(DriveTableSnapshot* snapshot);
 
+// Whether user.DOSATTRIB is read with getxattrat; cleared when the kernel lacks the call, and by
+// tests to exercise the path through /proc.
+extern bool useGetxattrat;
+
 // --- time ----------------------------------------------------------------------------------------
 // st_mtime in local time packed as a DOS date and time, clamped to 1980-01-01 00:00:00 ..
 // 2107-12-31 23:59:58.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/findfile.h"
+#include "platform/internal.h"
 #include "tests/platform/layer_fixture.h"
 
 namespace {
@@ -145,8 +146,13 @@ TEST_F(Search, AttributesSizesAndTheMask) {
                              {"bad", 16},    {"big", 32},    {"bits", 39},   {"file", 32},
                              {"io.sys", 39}, {"link", 1056}, {"neg", 32},    {"pipe", 32},
                              {"plain", 16},  {"ro", 17},     {"rofile", 33}, {"sys", 20}};
-  EXPECT_EQ(List("c:\\f\\*"), want);
-  for (auto& f : List("c:\\f\\bad\\*")) EXPECT_TRUE(f.attr == 16 || f.attr == 32) << f.name;
+  const bool saved = layer_internal::useGetxattrat;
+  for (bool at : {true, false}) {  // both ways of reading user.DOSATTRIB
+    layer_internal::useGetxattrat = at;
+    EXPECT_EQ(List("c:\\f\\*"), want);
+    for (auto& f : List("c:\\f\\bad\\*")) EXPECT_TRUE(f.attr == 16 || f.attr == 32) << f.name;
+  }
+  layer_internal::useGetxattrat = saved;
 
   struct Size {
     const char* name;

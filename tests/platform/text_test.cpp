@@ -42,6 +42,37 @@ TEST(Cp932Conversion, NecSelectedCodesDecodeToTheSameCharacter) {
   EXPECT_EQ(Utf8ToCp932(*utf8), std::string("\xFA\x5C"));
 }
 
+// Rank of a double-byte code among the codes of one character, in the order Windows prefers
+// them when it converts: JIS X 0208, then NEC row 13, then the IBM extensions, and the
+// NEC-selected copies of the IBM extensions last.
+int Preference(unsigned lead) {
+  if (lead == 0x87) return 1;
+  if (lead >= 0xFA) return 2;
+  if (lead == 0xED || lead == 0xEE) return 3;
+  return 0;
+}
+
+TEST(Cp932Conversion, EveryCharacterGetsTheCodeWindowsPrefers) {
+  int checked = 0;
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead >= 0xA0 && lead <= 0xDF) continue;
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      const char code[] = {static_cast<char>(lead), static_cast<char>(trail)};
+      auto utf8 = Cp932ToUtf8(std::string_view(code, 2));
+      if (!utf8) continue;
+      auto back = Utf8ToCp932(*utf8);
+      ASSERT_TRUE(back) << std::hex << lead << trail;
+      ASSERT_EQ(back->size(), 2u) << std::hex << lead << trail;
+      EXPECT_EQ(Cp932ToUtf8(*back), utf8);
+      EXPECT_LE(Preference(static_cast<unsigned char>((*back)[0])), Preference(lead))
+          << std::hex << lead << trail;
+      EXPECT_NE(Preference(static_cast<unsigned char>((*back)[0])), 3) << std::hex << lead << trail;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 7000);
+}
+
 TEST(Cp932Conversion, RefusesWhatItCannotHold) {
   const std::string badUtf8[] = {"caf\xC3\xA9",       // é: not in CP932
                                  "\xF0\x9F\x98\x80",  // an emoji

@@ -85,7 +85,11 @@ long FloorWalk(int dirfd, int depth) {
   return count;
 }
 
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+// Bytes in use, whether malloc served them from the heap or from their own mapping.
+std::size_t HeapInUse() {
+  const auto info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
 
 // Empties the target folder; the folder itself stays, as the drive holds on to it.
 void ResetTarget(const std::string& target) {

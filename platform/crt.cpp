@@ -79,9 +79,10 @@ bool WriteAll(File* f, const char* data, std::size_t size) {
   return true;
 }
 
+// Writes the buffer out; once a write has failed the file is incomplete, and what follows is
+// dropped rather than kept in memory.
 bool Flush(File* f) {
-  if (f->failed) return false;
-  bool ok = WriteAll(f, f->buffer.data(), f->buffer.size());
+  bool ok = !f->failed && WriteAll(f, f->buffer.data(), f->buffer.size());
   f->buffer.clear();
   return ok;
 }

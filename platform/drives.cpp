@@ -80,6 +80,10 @@ struct ParsedPath {
 };
 
 bool Parse(std::string_view path, ParsedPath& out) {
+  if (path.empty()) {  // names nothing, as on Windows
+    errno = ENOENT;
+    return false;
+  }
   std::size_t i = 0;
   if (path.size() >= 2 && path[1] == ':') {
     if (Index(path[0]) < 0) {

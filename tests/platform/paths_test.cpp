@@ -98,6 +98,7 @@ TEST_F(Paths, ResolutionFollowsWindowsRules) {
       {"C:\\WINDOWS\\MISSING", ""},
       {"C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL\\X", ""},  // a file is no folder
       {"1:\\", ""},
+      {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(Reaches(c.path), c.reaches) << c.path;
 }

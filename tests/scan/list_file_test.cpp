@@ -57,6 +57,16 @@ TEST_F(ListFileTest, LinesBeyondTheCountOfThisRunAreLeftOut) {
   EXPECT_EQ(fixture::ReadFile(Tgt("korvel.txt")), "\\A\r\n");
 }
 
+TEST_F(ListFileTest, CountBeyondTheListIsNeverReadPastItsEnd) {
+  State->EntryList.back() = "\\LAST";
+  State->EntryTotal = static_cast<int>(State->EntryList.size()) + 5;
+  Write();
+  EXPECT_FALSE(State->ListFileComplete);
+  const std::string bytes = fixture::ReadFile(Tgt("korvel.txt"));
+  EXPECT_EQ(scantest::CountLines(bytes), 19999);
+  EXPECT_EQ(bytes.substr(bytes.size() - 7), "\\LAST\r\n");
+}
+
 TEST_F(ListFileTest, GoesToTheTargetsRememberedDirectory) {
   fixture::MakeDirs(Tgt("Korvel/SUB"));
   fixture::WriteFile(Tgt("korvel.txt"), 0, "from an earlier run");

@@ -131,10 +131,20 @@ void TApplication::ShowException(const Exception& e) {
 }
 
 void TApplication::HandleEvent(const std::function<void()>& handler) {
+  ++running_;
   try {
     handler();
   } catch (const Exception& e) {
     ShowException(e);
+  } catch (...) {
+    --running_;
+    throw;
+  }
+  --running_;
+  if (running_ == 0 && close_pending_) {
+    TForm* form = close_pending_;
+    close_pending_ = nullptr;
+    HandleEvent([form] { form->Close(); });
   }
 }
 

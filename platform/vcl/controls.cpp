@@ -143,6 +143,12 @@ class FormWidget : public QWidget {
     QWidget::keyPressEvent(event);
   }
   void closeEvent(QCloseEvent* event) override {
+    if (Application->Busy()) {
+      // A command is running: like every other input, the close box waits for its end.
+      event->ignore();
+      Application->CloseWhenIdle(form_);
+      return;
+    }
     event->accept();
     if (!form_->Closed()) form_->WindowClosedByUser();
   }

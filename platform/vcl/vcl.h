@@ -397,6 +397,9 @@ class TApplication : public TComponent {
   // Runs one event handler as the message loop does: a platform Exception is shown and the
   // loop goes on.
   void HandleEvent(const std::function<void()>& handler);
+  // Whether an event handler is running; the window's close box then waits for its end.
+  bool Busy() const { return running_ > 0; }
+  void CloseWhenIdle(TForm* form) { close_pending_ = form; }
   // Lets the window repaint while a command runs, without handling user input; called often,
   // acts at most every 50 ms.
   void ProcessPaintMessages();
@@ -406,6 +409,8 @@ class TApplication : public TComponent {
   std::vector<std::unique_ptr<TForm>> forms_;
   std::unique_ptr<QTranslator> translator_;
   std::int64_t last_pump_ms_ = 0;
+  int running_ = 0;
+  TForm* close_pending_ = nullptr;
 };
 
 extern TApplication* Application;

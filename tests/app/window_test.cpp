@@ -415,3 +415,31 @@ TEST_F(AppTest, ExceptionAfterTheWindowShowedEndsStartUpWithOneBox) {
 
 }  // namespace
 }  // namespace apptest
+
+namespace apptest {
+namespace {
+
+TEST_F(AppTest, CloseBoxEndsTheProgramButWaitsForARunningCommand) {
+  MountSystemAndFloppy();
+  recorder.after = [](const std::string& line) {
+    if (line == "status C:\\WINDOWS" && Application->Busy()) Form1->Widget()->close();
+  };
+  Lines lines = Run([&] {
+    PickDrive('a');
+    Press(Form1->Button1);
+    EXPECT_TRUE(Form1->Closed());
+  });
+  Lines after = After(lines, "memo.add 終了");
+  EXPECT_EQ(after, (Lines{"cursor.form default", "cursor.button1 default", "close"}));
+  EXPECT_EQ(fixture::ReadFile(a_root + "/korvel.txt").size(), 292u);
+
+  recorder.after = nullptr;
+  lines = Run([&] {
+    Form1->Widget()->close();
+    EXPECT_TRUE(Form1->Closed());
+  });
+  EXPECT_EQ(After(lines, "memo.add 総ファイル数＝13"), Lines{"close"});
+}
+
+}  // namespace
+}  // namespace apptest

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -196,6 +197,11 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
   return true;
 }
 
+struct KeyLess {
+  bool operator()(const NamedEntry& e, const std::u16string& key) const { return e.key < key; }
+  bool operator()(const std::u16string& key, const NamedEntry& e) const { return key < e.key; }
+};
+
 }  // namespace
 
 bool ResolveFolder(const AnsiString& path, Folder& out) {
@@ -228,21 +234,22 @@ bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) 
       return true;
     }
   }
-  std::vector<std::string> hosts;
-  if (!ReadHostNames(folder.fd.get(), hosts)) return false;
-  auto entries = NameFolder(std::move(hosts));
-  for (auto& e : entries) {
-    if (e.name.Bytes() == name) {
-      found = std::move(e);
+  std::vector<NamedEntry> scratch;
+  const std::vector<NamedEntry>* entries = FolderNames(folder.fd.get(), scratch);
+  if (!entries) return false;
+  // The exact name has the same key as every name that matches it ignoring case, and the
+  // listing is ordered by key: the candidates are one run of it.
+  std::u16string key = UpperKey(DecodeCp932Lenient(name));
+  auto [first, last] = std::equal_range(entries->begin(), entries->end(), key, KeyLess{});
+  for (auto it = first; it != last; ++it) {
+    if (it->name.Bytes() == name) {
+      found = *it;
       return true;
     }
   }
-  std::u16string key = UpperKey(DecodeCp932Lenient(name));
-  for (auto& e : entries) {
-    if (e.key == key) {
-      found = std::move(e);
-      return true;
-    }
+  if (first != last) {
+    found = *first;
+    return true;
   }
   errno = ENOENT;
   return false;

@@ -46,6 +46,11 @@ bool DeliverUnchanged(std::string_view host, AnsiString& delivered);
 // Gives every host name its delivered name (aliases where needed) and sorts them in the
 // folder's listing order.
 std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames);
+// The named entries of the folder behind fd, in listing order: from a cache that inotify keeps
+// current, or listed into scratch. nullptr with errno when the folder cannot be read.
+const std::vector<NamedEntry>* FolderNames(int fd, std::vector<NamedEntry>& scratch);
+// Whether FolderNames may keep listings (tests clear it to compare both ways).
+extern bool useFolderCache;
 // Reads the names of the folder behind fd (an O_PATH or directory fd); false with errno.
 bool ReadHostNames(int fd, std::vector<std::string>& names);
 

@@ -2,8 +2,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/crt.h"
+#include "platform/internal.h"
 #include "tests/platform/layer_fixture.h"
 
 namespace {
@@ -80,5 +82,79 @@ TEST_F(Crt, ReadOnlyDrivesChangeNothing) {
   EXPECT_FALSE(Exists(tmp / "w/new.txt"));
   EXPECT_EQ(rtl::chdir("b:\\"), 0);  // entering is fine
 }
+
+}  // namespace
+
+namespace {
+
+class CrtBothWays : public Crt, public testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    saved_ = layer_internal::useFolderCache;
+    layer_internal::useFolderCache = GetParam();
+    Crt::SetUp();
+  }
+  void TearDown() override {
+    Crt::TearDown();
+    layer_internal::useFolderCache = saved_;
+  }
+
+ private:
+  bool saved_ = true;
+};
+
+std::size_t Count(const std::string& dir) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir)) ++n;
+  return n;
+}
+
+TEST_P(CrtBothWays, ChangesOnTheHostAreSeenAtOnce) {
+  rtl::File* f = rtl::fopen("a:\\first.txt", "wt");  // names the folder
+  ASSERT_NE(f, nullptr);
+  rtl::fclose(f);
+  WriteFile(tmp / "a/readme.txt", 0, "old");
+  f = rtl::fopen("a:\\README.TXT", "wt");
+  ASSERT_NE(f, nullptr);
+  rtl::fclose(f);
+  EXPECT_EQ(ReadFile(tmp / "a/readme.txt"), "");
+  EXPECT_FALSE(Exists(tmp / "a/README.TXT"));
+
+  std::filesystem::rename(tmp / "a/readme.txt", tmp / "a/other.txt");
+  f = rtl::fopen("a:\\README.TXT", "wt");
+  ASSERT_NE(f, nullptr);
+  rtl::fclose(f);
+  EXPECT_TRUE(Exists(tmp / "a/README.TXT"));
+
+  MakeDirs(tmp / "a/Sub");
+  EXPECT_EQ(rtl::mkdir("a:\\SUB"), -1);
+  EXPECT_EQ(errno, EEXIST);
+  std::filesystem::remove(tmp / "a/Sub");
+  EXPECT_EQ(rtl::mkdir("a:\\SUB"), 0);
+  EXPECT_TRUE(Exists(tmp / "a/SUB"));
+}
+
+TEST_P(CrtBothWays, ManyFilesInOneFolderKeepTheirCaseRule) {
+  ASSERT_EQ(rtl::chdir("a:\\"), 0);
+  ASSERT_EQ(rtl::mkdir("Korvel"), 0);
+  ASSERT_EQ(rtl::chdir("a:\\Korvel"), 0);
+  for (int i = 0; i < 300; ++i) {
+    rtl::File* f = rtl::fopen(AnsiString("f") + IntToStr(i) + ".txt", "wt");
+    ASSERT_NE(f, nullptr) << i;
+    rtl::fprintf(f, "%d", i);
+    ASSERT_EQ(rtl::fclose(f), 0);
+  }
+  for (int i = 0; i < 300; ++i) {
+    rtl::File* f = rtl::fopen(AnsiString("F") + IntToStr(i) + ".TXT", "wt");
+    ASSERT_NE(f, nullptr) << i;
+    ASSERT_EQ(rtl::fclose(f), 0);
+    EXPECT_EQ(rtl::mkdir(AnsiString("F") + IntToStr(i) + ".txt"), -1);
+  }
+  EXPECT_EQ(Count(tmp / "a/Korvel"), 300u);
+  EXPECT_EQ(ReadFile(tmp / "a/Korvel/f299.txt"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FolderCache, CrtBothWays, testing::Bool(),
+                         [](const auto& p) { return p.param ? "Cached" : "Listed"; });
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QWidget>
 #include <set>
 
@@ -439,6 +442,68 @@ TEST_F(AppTest, CloseBoxEndsTheProgramButWaitsForARunningCommand) {
     EXPECT_TRUE(Form1->Closed());
   });
   EXPECT_EQ(After(lines, "memo.add 総ファイル数＝13"), Lines{"close"});
+}
+
+}  // namespace
+}  // namespace apptest
+
+namespace apptest {
+namespace {
+
+struct RealBoxCase {
+  const char* what;
+  unsigned type;
+  QMessageBox::StandardButton press;  // NoButton: the Escape key
+  int answer;
+  QStringList buttons;
+};
+
+// The box a user sees, without the hook: Japanese buttons, OK the default, Escape cancels.
+TEST(RealMessageBox, ButtonsDefaultAndAnswers) {
+  const RealBoxCase cases[] = {
+      {"ok", MB_OKCANCEL, QMessageBox::Ok, IDOK, {"OK", "キャンセル"}},
+      {"cancel", MB_OKCANCEL, QMessageBox::Cancel, IDCANCEL, {"OK", "キャンセル"}},
+      {"escape", MB_OKCANCEL, QMessageBox::NoButton, IDCANCEL, {"OK", "キャンセル"}},
+      {"ok only, escape", MB_OK | MB_ICONERROR, QMessageBox::NoButton, IDOK, {"OK"}},
+  };
+  vcl::CreateApplication();
+  Application->Initialize();
+  for (const RealBoxCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    QStringList seen;
+    bool ok_default = false;
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) {
+        ADD_FAILURE() << "no modal box";
+        return;
+      }
+      for (QAbstractButton* button : box->buttons()) seen << button->text();
+      seen.sort();
+      ok_default = box->defaultButton() == box->button(QMessageBox::Ok);
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      if (c.press == QMessageBox::NoButton) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(box, &escape);
+      } else {
+        box->button(c.press)->click();
+      }
+    });
+    int answer = MessageBoxA(nullptr, "\x82\xB1\x82\xCC", "MessageBox", c.type);
+    EXPECT_EQ(answer, c.answer);
+    QStringList expected = c.buttons;
+    expected.sort();
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(ok_default);
+    EXPECT_EQ(title, QString("MessageBox"));
+    EXPECT_EQ(text, QString::fromUtf8("この"));
+    EXPECT_EQ(icon, (c.type & MB_ICONERROR) ? QMessageBox::Critical : QMessageBox::NoIcon);
+  }
+  vcl::DestroyApplication();
 }
 
 }  // namespace

@@ -595,7 +595,10 @@ void TForm::CreateHandle() {
   widget_ = window;
   window->setWindowTitle(vcl::ToQString(Caption));
   QIcon icon(QStringLiteral(":/MAINICON"));
-  if (!icon.isNull()) window->setWindowIcon(icon);
+  if (!icon.isNull()) {
+    window->setWindowIcon(icon);
+    if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(icon);
+  }
   window->setFont(vcl::ToQFont(Font));
   window->setAutoFillBackground(true);
   window->move(Left, Top);

@@ -508,3 +508,29 @@ TEST(RealMessageBox, ButtonsDefaultAndAnswers) {
 
 }  // namespace
 }  // namespace apptest
+
+namespace apptest {
+namespace {
+
+TEST_F(AppTest, ExceptionDuringThePreCountEndsStartUpBeforeTheWindowShows) {
+  MountSystemAndFloppy();
+  recorder.after = [](const std::string& line) {
+    if (line == "status C:\\WINDOWS")
+      throw EConvertError(AnsiString::FromUtf8("時刻に変換できない値が渡されました"));
+  };
+  Lines lines = Run([] { ADD_FAILURE() << "the message loop ran"; });
+  std::string title = QCoreApplication::applicationName().toStdString();
+  Lines expected = {
+      "visible false",       "progress.position 0",
+      "memo.clear",          "status C:\\My Documents",
+      "progress.position 3", "memo.clear",
+      "status C:\\WINDOWS",  "msgbox " + title + " | 時刻に変換できない値が渡されました. -> ok"};
+  EXPECT_EQ(lines, expected);
+  for (bool shown : recorder.shown) EXPECT_FALSE(shown);
+  EXPECT_EQ(Form1, nullptr);
+  EXPECT_EQ(GetScanWindow(), nullptr);
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace apptest

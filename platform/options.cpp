@@ -151,7 +151,8 @@ bool ApplyOptions(std::vector<std::string>& args, std::string* error) {
 const char* OptionsHelp() {
   return "  --drive L=PATH[,KIND][,label=NAME][,readonly]  map drive L: to the host folder PATH;\n"
          "      KIND is removable, fixed, cdrom, network or ram (default removable for a and b,\n"
-         "      fixed otherwise); label=NAME sets the volume name; readonly refuses every write\n"
+         "      fixed otherwise); label=NAME sets the volume name; readonly refuses every write;\n"
+         "      PATH and NAME cannot hold a comma\n"
          "  --cd PATH                   start in the Windows folder PATH, such as c:\\WINDOWS\n"
          "  --short-date-format PATTERN short date pattern (default yy/mm/dd)\n";
 }

@@ -109,6 +109,9 @@ TEST_F(Search, Wildcards) {
       {"c:\\w\\*.t?t*", {"notes.txt.bak", "README.TXT", "x.TXT"}},
       {"c:\\w\\README.TXT", {"README.TXT"}},
       {"c:\\w\\readme.txt", {"README.TXT"}},
+      {"C:\\W\\ReadMe.Txt", {"README.TXT"}},
+      {"C:\\W", {"w"}},  // a folder named without wildcards is found as well
+      {"c:\\w\\README.TXT. ", {"README.TXT"}},
       {"c:\\w\\nothing*", {}},
       {"c:\\nowhere\\*", {}},
       {"c:\\w\\", {}},

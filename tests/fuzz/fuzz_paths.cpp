@@ -14,6 +14,7 @@
 #include "platform/drives.h"
 #include "platform/findfile.h"
 #include "platform/internal.h"
+#include "platform/sysutils.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
@@ -145,13 +146,38 @@ void CheckNames(std::string_view data) {
   }
 }
 
+// Conversions never crash, and what converts one way converts back unchanged; date texts of any
+// pattern and any packed time either render or raise EConvertError.
+void CheckText(const std::string& bytes) {
+  if (auto utf8 = Cp932ToUtf8(bytes)) {
+    auto back = Utf8ToCp932(*utf8);
+    if (!back || Cp932ToUtf8(*back) != utf8) Violation("round trip", bytes);
+  }
+  if (auto cp932 = Utf8ToCp932(bytes)) {
+    if (!Cp932ToUtf8(*cp932)) Violation("no way back", bytes);
+  }
+  (void)AnsiString(bytes).ToDisplayUtf8();
+  int packed = 0;
+  for (std::size_t i = 0; i < bytes.size() && i < 4; ++i)
+    packed =
+        static_cast<int>(static_cast<unsigned>(packed) << 8 | static_cast<unsigned char>(bytes[i]));
+  try {
+    TDateTime value = FileDateToDateTime(packed);
+    (void)FormatDateTimePattern(AnsiString(bytes), value);
+    ShortDateFormat = AnsiString(bytes);
+    (void)DateTimeToStr(value);
+    ShortDateFormat = "yy/mm/dd";
+  } catch (const EConvertError&) {
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   World& world = TheWorld();
   world.Mount();
-  const int op = data[0] % 8;
+  const int op = data[0] % 9;
   std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   // A path without a drive works on the current one, which is w:\ or c:\WINDOWS.
   rtl::chdir(op % 2 ? "w:\\" : "c:\\WINDOWS");
@@ -209,8 +235,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rtl::fclose(f);
       }
       break;
-    default:
+    case 7:
       CheckNames(bytes);
+      break;
+    default:
+      CheckText(bytes);
       break;
   }
   world.CheckUntouched();

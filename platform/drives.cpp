@@ -197,11 +197,6 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
   return true;
 }
 
-struct KeyLess {
-  bool operator()(const NamedEntry& e, const std::u16string& key) const { return e.key < key; }
-  bool operator()(const std::u16string& key, const NamedEntry& e) const { return key < e.key; }
-};
-
 }  // namespace
 
 bool ResolveFolder(const AnsiString& path, Folder& out) {
@@ -234,13 +229,13 @@ bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) 
       return true;
     }
   }
-  std::vector<NamedEntry> scratch;
-  const std::vector<NamedEntry>* entries = FolderNames(folder.fd.get(), scratch);
+  FolderListing scratch;
+  const FolderListing* entries = FolderNames(folder.fd.get(), scratch);
   if (!entries) return false;
   // The exact name has the same key as every name that matches it ignoring case, and the
   // listing is ordered by key: the candidates are one run of it.
   std::u16string key = UpperKey(DecodeCp932Lenient(name));
-  auto [first, last] = std::equal_range(entries->begin(), entries->end(), key, KeyLess{});
+  auto [first, last] = entries->equal_range(key);
   for (auto it = first; it != last; ++it) {
     if (it->name.Bytes() == name) {
       found = *it;

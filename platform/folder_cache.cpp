@@ -31,7 +31,7 @@ struct Slot {
   timespec mtime{}, ctime{};
   std::uint64_t used = 0;
   bool changedByEvents = false;  // the times moved with changes the listing has taken in
-  std::vector<NamedEntry> entries;
+  FolderListing entries;
 };
 
 struct Cache {
@@ -54,12 +54,6 @@ void Drop(Cache& cache, std::size_t index) {
   cache.slots.erase(cache.slots.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-bool Before(const NamedEntry& a, const NamedEntry& b) {
-  if (a.key != b.key) return a.key < b.key;
-  if (a.exact != b.exact) return a.exact < b.exact;
-  return a.host < b.host;
-}
-
 // Adds a new host name to a listing; false when the listing must be made again (the name
 // needs an alias, or its delivered name is taken).
 bool Insert(Slot& slot, const std::string& host) {
@@ -69,10 +63,9 @@ bool Insert(Slot& slot, const std::string& host) {
   auto cps = DecodeCp932Lenient(e.name.Bytes());
   e.key = UpperKey(cps);
   e.exact = Utf16(cps);
-  for (const auto& other : slot.entries)
-    if (other.key == e.key || other.host == host) return false;
-  auto at = std::lower_bound(slot.entries.begin(), slot.entries.end(), e, Before);
-  slot.entries.insert(at, std::move(e));
+  // The same host name has the same key, so one lookup by key finds both kinds of clash.
+  if (slot.entries.find(e.key) != slot.entries.end()) return false;
+  slot.entries.insert(std::move(e));
   return true;
 }
 
@@ -106,11 +99,12 @@ void Drain(Cache& cache) {
 
 }  // namespace
 
-const std::vector<NamedEntry>* FolderNames(int fd, std::vector<NamedEntry>& scratch) {
-  auto list = [&]() -> const std::vector<NamedEntry>* {
+const FolderListing* FolderNames(int fd, FolderListing& scratch) {
+  auto list = [&]() -> const FolderListing* {
     std::vector<std::string> hosts;
     if (!ReadHostNames(fd, hosts)) return nullptr;
-    scratch = NameFolder(std::move(hosts));
+    scratch.clear();
+    for (auto& e : NameFolder(std::move(hosts))) scratch.insert(scratch.end(), std::move(e));
     return &scratch;
   };
   Cache& cache = TheCache();

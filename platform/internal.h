@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,9 +47,23 @@ bool DeliverUnchanged(std::string_view host, AnsiString& delivered);
 // Gives every host name its delivered name (aliases where needed) and sorts them in the
 // folder's listing order.
 std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames);
-// The named entries of the folder behind fd, in listing order: from a cache that inotify keeps
-// current, or listed into scratch. nullptr with errno when the folder cannot be read.
-const std::vector<NamedEntry>* FolderNames(int fd, std::vector<NamedEntry>& scratch);
+// Listing order: upper-cased names by UTF-16 code units, then the exact names, then the raw host
+// names. A key alone finds the run of names that match it ignoring case.
+struct EntryOrder {
+  using is_transparent = void;
+  bool operator()(const NamedEntry& a, const NamedEntry& b) const {
+    if (a.key != b.key) return a.key < b.key;
+    if (a.exact != b.exact) return a.exact < b.exact;
+    return a.host < b.host;
+  }
+  bool operator()(const NamedEntry& a, const std::u16string& key) const { return a.key < key; }
+  bool operator()(const std::u16string& key, const NamedEntry& b) const { return key < b.key; }
+};
+using FolderListing = std::set<NamedEntry, EntryOrder>;
+
+// The named entries of the folder behind fd: from a cache that inotify keeps current, or listed
+// into scratch. nullptr with errno when the folder cannot be read.
+const FolderListing* FolderNames(int fd, FolderListing& scratch);
 // Whether FolderNames may keep listings (tests clear it to compare both ways).
 extern bool useFolderCache;
 // Reads the names of the folder behind fd (an O_PATH or directory fd); false with errno.

@@ -108,11 +108,7 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
       hash = (hash + 1) & 0xFFFF;
     }
   }
-  std::sort(entries.begin(), entries.end(), [](const NamedEntry& a, const NamedEntry& b) {
-    if (a.key != b.key) return a.key < b.key;
-    if (a.exact != b.exact) return a.exact < b.exact;
-    return a.host < b.host;
-  });
+  std::sort(entries.begin(), entries.end(), EntryOrder{});
   return entries;
 }
 

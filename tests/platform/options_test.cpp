@@ -1,5 +1,7 @@
 #include "platform/options.h"
 
+#include <unistd.h>
+
 #include "platform/sysutils.h"
 #include "tests/platform/layer_fixture.h"
 
@@ -65,6 +67,30 @@ TEST_F(Options, RejectsMalformedOptionsChangingNothing) {
     EXPECT_EQ(drives::CurrentDrive(), 0);
     EXPECT_EQ(ShortDateFormat, AnsiString("yy/mm/dd"));
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Options, WithoutCdTheHostDirectoryDecides) {
+  char saved[4096];
+  ASSERT_TRUE(getcwd(saved, sizeof saved));
+  struct Case {
+    std::string hostDir;
+    const char* current;
+  };
+  const Case cases[] = {{tmp / "c/WINDOWS", "C:\\WINDOWS"}, {tmp / "a", "A:\\"}, {tmp.path(), ""}};
+  for (const auto& c : cases) {
+    drives::UnmountAll();
+    ASSERT_EQ(chdir(c.hostDir.c_str()), 0);
+    std::vector<std::string> args = {"--drive", "c=" + (tmp / "c"), "--drive", "a=" + (tmp / "a")};
+    std::string error;
+    EXPECT_TRUE(layer::ApplyOptions(args, &error)) << error;
+    EXPECT_TRUE(args.empty());
+    EXPECT_EQ(drives::GetCurrentDir(), AnsiString(c.current)) << c.hostDir;
+  }
+  ASSERT_EQ(chdir(saved), 0);
 }
 
 }  // namespace

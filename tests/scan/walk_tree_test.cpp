@@ -115,6 +115,28 @@ TEST_F(WalkTreeTest, EachModeRecordsAllAndMirrorsItsShare) {
   }
 }
 
+// The start-up count (no target) and a later Start pass record the same lines in the same
+// order, although the second walk starts from the rows and TopIndex the first one left.
+TEST_F(WalkTreeTest, PreCountAndStartRecordTheSame) {
+  MakeSmallTree();
+  MakeFile("WINDOWS/SYSTEM/DEEP/K.DLL", 4096, LocalTime(1998, 6, 25));
+  State->SystemDrive = "C:";
+  State->SourceRoot = State->SystemDrive;
+  State->Mode = ModeQuick;
+  WalkTree();
+  const std::vector<AnsiString> counted(State->EntryList.begin(),
+                                        State->EntryList.begin() + State->EntryTotal + 1);
+  const int precount = State->EntryTotal;
+  EXPECT_EQ(precount, 13);
+  PrepareStart(ModeSomeFiles);
+  WalkTree();
+  ASSERT_EQ(State->EntryTotal, precount);
+  for (int k = 1; k <= precount; ++k) {
+    EXPECT_EQ(State->EntryList[static_cast<std::size_t>(k)], counted[static_cast<std::size_t>(k)])
+        << k;
+  }
+}
+
 TEST_F(WalkTreeTest, SecondRunEmptiesPlaceholdersAndRecordsTheSame) {
   MakeSmallTree();
   PrepareStart(ModeAllFiles);

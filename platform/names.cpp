@@ -93,10 +93,15 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
     std::string stem, ext;
     AliasParts(e.host, stem, ext);
     std::uint32_t h = Fnv1a(e.host);
-    std::uint32_t hash = (h >> 16 ^ h) & 0xFFFF;
-    for (;;) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "~%04X", static_cast<unsigned>(hash));
+    // Four hex digits as 8.3 names have them; when many names crowd one stem, eight, so that
+    // the search for a free alias stays short.
+    for (std::uint32_t attempt = 0;; ++attempt) {
+      char buf[16];
+      if (attempt < 16)
+        std::snprintf(buf, sizeof buf, "~%04X",
+                      static_cast<unsigned>(((h >> 16 ^ h) + attempt) & 0xFFFF));
+      else
+        std::snprintf(buf, sizeof buf, "~%08X", static_cast<unsigned>(h + attempt - 16));
       std::string alias = stem + buf + ext;
       std::u16string key = AsciiKey(alias);
       if (taken.insert(key).second) {
@@ -105,7 +110,6 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
         e.exact = Utf16(std::u32string(alias.begin(), alias.end()));
         break;
       }
-      hash = (hash + 1) & 0xFFFF;
     }
   }
   std::sort(entries.begin(), entries.end(), EntryOrder{});

@@ -1,10 +1,12 @@
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <set>
 
 #include "platform/ansi_string.h"
 #include "platform/crt.h"
 #include "platform/findfile.h"
+#include "platform/internal.h"
 #include "tests/platform/layer_fixture.h"
 
 namespace {
@@ -196,6 +198,31 @@ TEST_F(Names, CaseIsIgnoredBeyondAscii) {
     ASSERT_TRUE(id) << host;
     EXPECT_EQ(id->inode, Inode(tmp / ("c/" + host))) << host;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AliasNaming, MoreNamesThanFourHexDigitsCanTellApartStayUnique) {
+  // 70,000 names that keep nothing in an alias: all compete for "~XXXX".
+  std::vector<std::string> hosts;
+  for (unsigned i = 0; i < 70000; ++i)
+    hosts.push_back({'\xFF', static_cast<char>(0x80 | (i & 0x3F)),
+                     static_cast<char>(0x80 | (i >> 6 & 0x3F)),
+                     static_cast<char>(0x80 | (i >> 12 & 0x3F))});
+  auto named = layer_internal::NameFolder(hosts);
+  ASSERT_EQ(named.size(), hosts.size());
+  std::set<std::string> names;
+  for (const auto& e : named) {
+    EXPECT_TRUE(e.alias);
+    ASSERT_TRUE(names.insert(e.name.Bytes()).second) << e.name.Bytes();
+    ASSERT_EQ(e.name.Bytes()[0], '~');
+  }
+  // The same names again from the same folder, whatever order the host lists it in.
+  std::reverse(hosts.begin(), hosts.end());
+  auto again = layer_internal::NameFolder(hosts);
+  for (std::size_t i = 0; i < named.size(); ++i) ASSERT_EQ(again[i].name, named[i].name);
 }
 
 }  // namespace

@@ -135,42 +135,24 @@ AnsiString AnsiString::SubString(int index, int count) const {
 }
 
 std::string AnsiString::ToDisplayUtf8() const {
+  if (auto whole = Cp932ToUtf8(bytes_)) return *whole;
+  // Some bytes are not CP932: convert character by character and show those as \xNN.
   std::string out;
-  const auto& table = Cp932Table();
-  std::size_t i = 0;
-  auto escape = [&out](unsigned char b) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x%02X", b);
-    out += buf;
-  };
-  while (i < bytes_.size()) {
-    unsigned char b = static_cast<unsigned char>(bytes_[i]);
-    std::size_t len = 1;
-    char32_t cp = 0;
-    if (b == 0) {
-      escape(b);
-      ++i;
-      continue;
+  for (char32_t cp : layer_internal::DecodeCp932Lenient(bytes_)) {
+    if (cp >= 0xDC80 && cp < 0xDC80 + 0x100) {  // a byte that is not CP932
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(cp - 0xDC80));
+      out += buf;
+    } else if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | cp >> 6);
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {  // CP932 holds nothing beyond the BMP
+      out += static_cast<char>(0xE0 | cp >> 12);
+      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
     }
-    if (IsLeadByte(b) && i + 1 < bytes_.size()) {
-      cp = table[static_cast<std::size_t>(b << 8 | static_cast<unsigned char>(bytes_[i + 1]))];
-      len = 2;
-    } else if (!IsLeadByte(b)) {
-      cp = table[b];
-    }
-    if (cp == 0) {
-      escape(b);
-      ++i;
-      continue;
-    }
-    auto utf8 = Cp932ToUtf8(bytes_.substr(i, len));
-    if (!utf8) {
-      escape(b);
-      ++i;
-      continue;
-    }
-    out += *utf8;
-    i += len;
   }
   return out;
 }

@@ -118,6 +118,8 @@ TEST(AnsiStringText, ComparesBytesAndCountsPositionsFromOne) {
 TEST(AnsiStringText, DisplayShowsBadBytesEscaped) {
   EXPECT_EQ(AnsiString("\x8F\x49\x97\xB9").ToDisplayUtf8(), "終了");
   EXPECT_EQ(AnsiString("a\x80z\x81").ToDisplayUtf8(), "a\\x80z\\x81");
+  EXPECT_EQ(AnsiString("\x93\xFA\xFD\xB1").ToDisplayUtf8(), "日\\xFDｱ");
+  EXPECT_EQ(AnsiString(std::string("\0\x83\x7C", 3)).ToDisplayUtf8(), "\\x00ポ");
 }
 
 TEST(IntToStrText, DecimalWithoutPadding) {

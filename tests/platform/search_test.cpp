@@ -1,11 +1,13 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <vector>
 
+#include "platform/crt.h"
 #include "platform/findfile.h"
 #include "platform/internal.h"
 #include "tests/platform/layer_fixture.h"
@@ -297,6 +299,41 @@ TEST_F(Search, HostIdentityOfEveryEntry) {
   EXPECT_EQ(got[0].second, self.st_ino);
   EXPECT_EQ(got[1].second, parent.st_ino);
   EXPECT_EQ(got[2].second, file.st_ino);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Search, SocketsAndDevicesAreEmptyFilesNeverOpened) {
+  MakeDirs(tmp / "c/s");
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string where = tmp / "c/s/sock";
+  ASSERT_LT(where.size(), sizeof addr.sun_path);
+  where.copy(addr.sun_path, where.size());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  std::vector<std::string> want = {".", "..", "sock"};
+  // A character device (that of /dev/zero) where the machine lets us make one.
+  if (mknod((tmp / "c/s/zero").c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0) want.push_back("zero");
+  TSearchRec rec;
+  std::vector<std::string> got;
+  for (int r = FindFirst("c:\\s\\*", faAnyFile, rec); r == 0; r = FindNext(rec)) {
+    got.push_back(rec.Name.Bytes());
+    if (got.size() > 2) {
+      EXPECT_EQ(rec.Attr, faArchive) << rec.Name.Bytes();
+      EXPECT_EQ(rec.Size, 0);
+      EXPECT_EQ(rec.FullSize, 0);
+    }
+  }
+  FindClose(rec);
+  EXPECT_EQ(got, want);
+  // Writing to them is refused instead of opening them.
+  for (std::size_t i = 2; i < want.size(); ++i)
+    EXPECT_EQ(rtl::fopen(AnsiString("c:\\s\\") + want[i], "wt"), nullptr) << want[i];
+  close(fd);
 }
 
 }  // namespace

@@ -12,18 +12,18 @@
 enum class DriveKind { Removable, Fixed, CdRom, Network, Ram };
 
 struct DriveConfig {
-  char letter = 0;              // 'a'..'z' or 'A'..'Z'
-  std::string hostPath;         // must name an existing folder
-  std::optional<DriveKind> kind;   // default: Removable for a and b, Fixed otherwise
+  char letter = 0;                   // 'a'..'z' or 'A'..'Z'
+  std::string hostPath;              // must name an existing folder
+  std::optional<DriveKind> kind;     // default: Removable for a and b, Fixed otherwise
   std::optional<std::string> label;  // volume name (UTF-8); default: the folder's base name
-  bool readOnly = false;        // refuses every creation, emptying or write
+  bool readOnly = false;             // refuses every creation, emptying or write
 };
 
 struct DriveInfo {
-  char letter = 0;              // lower case
+  char letter = 0;  // lower case
   DriveKind kind = DriveKind::Fixed;
-  AnsiString volumeName;        // CP932
-  std::string hostRoot;         // real path of the folder, taken when mounted
+  AnsiString volumeName;  // CP932
+  std::string hostRoot;   // real path of the folder, taken when mounted
   bool readOnly = false;
 };
 

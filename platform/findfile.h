@@ -17,12 +17,12 @@ constexpr int faAnyFile = 0x3F;
 struct SearchHandle;  // an open listing; owned by the record between FindFirst and FindClose
 
 struct TSearchRec {
-  int Time = 0;           // packed DOS date and time, local time
-  int Size = 0;           // low 32 bits of the size, as a signed value
+  int Time = 0;  // packed DOS date and time, local time
+  int Size = 0;  // low 32 bits of the size, as a signed value
   int Attr = 0;
-  AnsiString Name;        // long name in CP932 (or its ASCII alias)
+  AnsiString Name;  // long name in CP932 (or its ASCII alias)
   int ExcludeAttr = 0;
-  std::int64_t FullSize = 0;  // the whole size; 0 for folders and links
+  std::int64_t FullSize = 0;     // the whole size; 0 for folders and links
   std::uint64_t HostDevice = 0;  // identity of the host entry (st_dev, st_ino), not followed
   std::uint64_t HostInode = 0;
   SearchHandle* FindHandle = nullptr;

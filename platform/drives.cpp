@@ -1,6 +1,7 @@
 // The drive table, current directories and the resolution of Windows paths inside a drive's
-// folder. Every step is an openat with O_NOFOLLOW from the drive's root, so neither a link nor
-// ".." can lead out of the folder.
+// folder. Every step is an openat with O_NOFOLLOW from the drive's root or from the remembered
+// directory (held open, itself reached that way), so neither a link nor ".." can lead out of
+// the folder.
 #include "platform/drives.h"
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "platform/internal.h"
 
@@ -43,9 +45,10 @@ namespace {
 
 struct Drive {
   DriveInfo info;
-  std::shared_ptr<Fd> root;
+  DirRef root;
   std::vector<std::string> curHost;  // remembered directory, host names from the root
   std::vector<AnsiString> curNames;  // and the names delivered for them
+  DirRef curFd, curParent;           // and the folder and its parent, held open
 };
 
 struct Table {
@@ -126,35 +129,58 @@ bool Parse(std::string_view path, ParsedPath& out) {
   return true;
 }
 
+// Opens the folder host in at; a link there is ELOOP, anything else that is no folder ENOTDIR.
 int OpenDir(int at, const std::string& host) {
+  // O_NOFOLLOW with O_DIRECTORY refuses a link as it refuses a file: one call on the way that
+  // succeeds, a second only to tell the two apart.
+  int fd = openat(at, host.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 || (errno != ENOTDIR && errno != ELOOP)) return fd;
   struct stat st;
   if (fstatat(at, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
-  if (S_ISLNK(st.st_mode)) {
-    errno = ELOOP;
-    return -1;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    errno = ENOTDIR;
-    return -1;
-  }
-  return openat(at, host.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  errno = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+  return -1;
 }
 
 // Opens the folder of the given host names below the root, with its parent.
-bool OpenChain(int rootFd, const std::vector<std::string>& hosts, Fd& fd, Fd& parent) {
-  Fd cur(openat(rootFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!cur.valid()) return false;
-  Fd prev(openat(rootFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!prev.valid()) return false;
+bool OpenChain(const DirRef& root, const std::vector<std::string>& hosts, DirRef& fd,
+               DirRef& parent) {
+  DirRef cur = root, prev = root;
   for (const auto& host : hosts) {
     Fd next(OpenDir(cur.get(), host));
     if (!next.valid()) return false;
     prev = std::move(cur);
-    cur = std::move(next);
+    cur = DirRef(std::move(next));
   }
   fd = std::move(cur);
   parent = std::move(prev);
   return true;
+}
+
+// Whether the remembered directory's fd still reaches a folder of the drive: one that was
+// removed (and perhaps made again) is walked to again by its names.
+bool CurrentHeld(const Drive& drive) {
+  if (!drive.curFd.valid()) return false;
+  if (drive.curHost.empty()) return true;  // the root
+  struct stat st;
+  return fstat(drive.curFd.get(), &st) == 0 && st.st_nlink > 0;
+}
+
+// Opens the folder that name (trimmed, not "." or "..") names in out.
+bool OpenEntry(const Folder& out, const std::string& name, NamedEntry& found, Fd& next) {
+  if (IsPlainAsciiName(name)) {
+    // The exact name is the one that counts first; open it straight away.
+    next = Fd(OpenDir(out.fd.get(), name));
+    if (next.valid()) {
+      found.host = name;
+      found.name = AnsiString(name);
+      found.alias = false;
+      return true;
+    }
+    if (errno != ENOENT) return false;
+  }
+  if (!LookupName(out, name, found)) return false;
+  next = Fd(OpenDir(out.fd.get(), found.host));
+  return next.valid();
 }
 
 // Walks names (all of them) from the start folder of parsed into out.
@@ -169,12 +195,21 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
   out.hostRoot = drive->info.hostRoot;
   out.hostNames.clear();
   out.names.clear();
-  if (!parsed.rooted) {
+  if (parsed.rooted) {
+    out.fd = drive->root;
+    out.parent = drive->root;
+  } else {
     out.hostNames = drive->curHost;
     out.names = drive->curNames;
+    if (CurrentHeld(*drive)) {
+      out.fd = drive->curFd;
+      out.parent = drive->curParent;
+    } else {
+      if (!OpenChain(drive->root, out.hostNames, out.fd, out.parent)) return false;
+      drive->curFd = out.fd;
+      drive->curParent = out.parent;
+    }
   }
-  int rootFd = drive->root->get();
-  if (!OpenChain(rootFd, out.hostNames, out.fd, out.parent)) return false;
   for (const auto& raw : names) {
     std::string name = TrimName(raw);
     if (name.empty() || name == ".") continue;
@@ -182,15 +217,15 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
       if (out.hostNames.empty()) continue;  // ".." stops at the root
       out.hostNames.pop_back();
       out.names.pop_back();
-      if (!OpenChain(rootFd, out.hostNames, out.fd, out.parent)) return false;
+      // Applied to the names, as Windows does: walked again from the root.
+      if (!OpenChain(drive->root, out.hostNames, out.fd, out.parent)) return false;
       continue;
     }
     NamedEntry found;
-    if (!LookupName(out, name, found)) return false;
-    Fd next(OpenDir(out.fd.get(), found.host));
-    if (!next.valid()) return false;
+    Fd next;
+    if (!OpenEntry(out, name, found, next)) return false;
     out.parent = std::move(out.fd);
-    out.fd = std::move(next);
+    out.fd = DirRef(std::move(next));
     out.hostNames.push_back(found.host);
     out.names.push_back(found.name);
   }
@@ -218,7 +253,8 @@ bool ResolveParent(const AnsiString& path, Folder& out, std::string& last) {
 }
 
 bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) {
-  if (auto utf8 = Cp932ToUtf8(name)) {
+  auto utf8 = IsPlainAsciiName(name) ? std::optional<std::string>(name) : Cp932ToUtf8(name);
+  if (utf8) {
     AnsiString delivered;
     struct stat st;
     if (DeliverUnchanged(*utf8, delivered) && delivered.Bytes() == name &&
@@ -234,7 +270,8 @@ bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) 
   if (!entries) return false;
   // The exact name has the same key as every name that matches it ignoring case, and the
   // listing is ordered by key: the candidates are one run of it.
-  std::u16string key = UpperKey(DecodeCp932Lenient(name));
+  std::u16string key, exact;
+  NameKeys(name, key, exact);
   auto [first, last] = entries->equal_range(key);
   for (auto it = first; it != last; ++it) {
     if (it->name.Bytes() == name) {
@@ -255,6 +292,8 @@ void SetCurrent(const Folder& folder) {
   if (!drive) return;
   drive->curHost = folder.hostNames;
   drive->curNames = folder.names;
+  drive->curFd = folder.fd;
+  drive->curParent = folder.parent;
   Drives().current = drive->info.letter;
 }
 
@@ -314,7 +353,9 @@ bool Mount(const DriveConfig& config, std::string* error) {
   }
   Drive drive;
   drive.info = info;
-  drive.root = std::make_shared<Fd>(std::move(rootFd));
+  drive.root = DirRef(std::move(rootFd));
+  drive.curFd = drive.root;
+  drive.curParent = drive.root;
   table.drives[static_cast<std::size_t>(index)] = std::move(drive);
   return true;
 }
@@ -388,7 +429,8 @@ void SetStartDirectoryFromHost() {
   std::string rest = cwd.substr(root.size());
   Folder folder;
   folder.letter = best->info.letter;
-  folder.fd = Fd(openat(best->root->get(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  folder.fd = best->root;
+  folder.parent = best->root;
   std::size_t pos = 0;
   while (folder.fd.valid() && pos < rest.size()) {
     std::size_t next = rest.find('/', pos);
@@ -405,7 +447,8 @@ void SetStartDirectoryFromHost() {
     }
     Fd sub(OpenDir(folder.fd.get(), host));
     if (!sub.valid() || name.IsEmpty()) break;  // stay in the deepest folder reached
-    folder.fd = std::move(sub);
+    folder.parent = std::move(folder.fd);
+    folder.fd = DirRef(std::move(sub));
     folder.hostNames.push_back(host);
     folder.names.push_back(name);
   }

@@ -60,9 +60,7 @@ bool Insert(Slot& slot, const std::string& host) {
   NamedEntry e;
   e.host = host;
   if (!DeliverUnchanged(host, e.name)) return false;
-  auto cps = DecodeCp932Lenient(e.name.Bytes());
-  e.key = UpperKey(cps);
-  e.exact = Utf16(cps);
+  NameKeys(e.name.Bytes(), e.key, e.exact);
   // The same host name has the same key, so one lookup by key finds both kinds of clash.
   if (slot.entries.find(e.key) != slot.entries.end()) return false;
   slot.entries.insert(std::move(e));

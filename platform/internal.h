@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ struct NamedEntry {
 // The delivered name of a host name when it needs no alias (valid UTF-8, round trip through
 // CP932 unchanged, a valid Windows name); false otherwise.
 bool DeliverUnchanged(std::string_view host, AnsiString& delivered);
+// A name of printable ASCII only that is a valid Windows name: delivered as it is.
+bool IsPlainAsciiName(std::string_view name);
+// The listing key (UpperKey) and the UTF-16 of a delivered name.
+void NameKeys(std::string_view delivered, std::u16string& key, std::u16string& exact);
 // Gives every host name its delivered name (aliases where needed) and sorts them in the
 // folder's listing order.
 std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames);
@@ -92,14 +97,27 @@ class Fd {
   int fd_ = -1;
 };
 
+// A folder's fd shared between the drive table and the folders resolved from it, so that
+// starting at a drive's root or remembered directory opens nothing.
+class DirRef {
+ public:
+  DirRef() = default;
+  explicit DirRef(Fd fd) : fd_(std::make_shared<Fd>(std::move(fd))) {}
+  int get() const { return fd_ ? fd_->get() : -1; }
+  bool valid() const { return get() >= 0; }
+
+ private:
+  std::shared_ptr<Fd> fd_;
+};
+
 // A folder reached inside a drive: the folder's own fd and its parent's (the root's parent is
 // the root), with the host names and delivered names from the root down.
 struct Folder {
   char letter = 0;
   bool readOnly = false;
   std::string hostRoot;
-  Fd fd;
-  Fd parent;
+  DirRef fd;
+  DirRef parent;
   std::vector<std::string> hostNames;
   std::vector<AnsiString> names;
   bool IsRoot() const { return hostNames.empty(); }

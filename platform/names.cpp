@@ -14,7 +14,49 @@
 
 namespace layer_internal {
 
+bool IsPlainAsciiName(std::string_view name) {
+  if (name.empty() || name.back() == ' ' || name.back() == '.') return false;
+  for (char c : name) {
+    if (c < 0x20 || c > 0x7E) return false;
+    switch (c) {
+      case '\\':
+      case '/':
+      case ':':
+      case '*':
+      case '?':
+      case '"':
+      case '<':
+      case '>':
+      case '|':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+void NameKeys(std::string_view delivered, std::u16string& key, std::u16string& exact) {
+  // Printable ASCII is the same code in CP932 and UTF-16: no table, no decoding.
+  if (std::all_of(delivered.begin(), delivered.end(),
+                  [](char c) { return c >= 0x20 && c <= 0x7E; })) {
+    exact.assign(delivered.begin(), delivered.end());
+    key = exact;
+    for (auto& c : key)
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+    return;
+  }
+  auto cps = DecodeCp932Lenient(delivered);
+  key = UpperKey(cps);
+  exact = Utf16(cps);
+}
+
 bool DeliverUnchanged(std::string_view host, AnsiString& delivered) {
+  // Printable ASCII converts to the same bytes and back: most names need no iconv at all.
+  if (IsPlainAsciiName(host)) {
+    delivered = AnsiString(std::string(host));
+    return true;
+  }
   std::u32string cps;
   if (!DecodeUtf8(host, cps) || !IsValidWindowsName(cps)) return false;
   auto cp932 = Utf8ToCp932(host);
@@ -59,11 +101,6 @@ void AliasParts(std::string_view host, std::string& stem, std::string& ext) {
   }
 }
 
-std::u16string AsciiKey(const std::string& s) {
-  std::u32string cps(s.begin(), s.end());
-  return UpperKey(cps);
-}
-
 }  // namespace
 
 std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
@@ -72,43 +109,46 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
   std::sort(hostNames.begin(), hostNames.end());
   std::vector<NamedEntry> entries;
   entries.reserve(hostNames.size());
-  std::set<std::u16string> taken;
   std::vector<std::size_t> needAlias;
   for (auto& host : hostNames) {
     NamedEntry e;
     e.host = std::move(host);
     if (DeliverUnchanged(e.host, e.name)) {
-      auto cps = DecodeCp932Lenient(e.name.Bytes());
-      e.key = UpperKey(cps);
-      e.exact = Utf16(cps);
-      taken.insert(e.key);
+      NameKeys(e.name.Bytes(), e.key, e.exact);
     } else {
       e.alias = true;
       needAlias.push_back(entries.size());
     }
     entries.push_back(std::move(e));
   }
-  for (std::size_t index : needAlias) {
-    NamedEntry& e = entries[index];
-    std::string stem, ext;
-    AliasParts(e.host, stem, ext);
-    std::uint32_t h = Fnv1a(e.host);
-    // Four hex digits as 8.3 names have them; when many names crowd one stem, eight, so that
-    // the search for a free alias stays short.
-    for (std::uint32_t attempt = 0;; ++attempt) {
-      char buf[16];
-      if (attempt < 16)
-        std::snprintf(buf, sizeof buf, "~%04X",
-                      static_cast<unsigned>(((h >> 16 ^ h) + attempt) & 0xFFFF));
-      else
-        std::snprintf(buf, sizeof buf, "~%08X", static_cast<unsigned>(h + attempt - 16));
-      std::string alias = stem + buf + ext;
-      std::u16string key = AsciiKey(alias);
-      if (taken.insert(key).second) {
-        e.name = AnsiString(alias);
-        e.key = std::move(key);
-        e.exact = Utf16(std::u32string(alias.begin(), alias.end()));
-        break;
+  if (!needAlias.empty()) {
+    // Only a folder with aliases to hand out needs to know which keys are taken.
+    std::set<std::u16string> taken;
+    for (const auto& e : entries)
+      if (!e.alias) taken.insert(e.key);
+    for (std::size_t index : needAlias) {
+      NamedEntry& e = entries[index];
+      std::string stem, ext;
+      AliasParts(e.host, stem, ext);
+      std::uint32_t h = Fnv1a(e.host);
+      // Four hex digits as 8.3 names have them; when many names crowd one stem, eight, so
+      // that the search for a free alias stays short.
+      for (std::uint32_t attempt = 0;; ++attempt) {
+        char buf[16];
+        if (attempt < 16)
+          std::snprintf(buf, sizeof buf, "~%04X",
+                        static_cast<unsigned>(((h >> 16 ^ h) + attempt) & 0xFFFF));
+        else
+          std::snprintf(buf, sizeof buf, "~%08X", static_cast<unsigned>(h + attempt - 16));
+        std::string alias = stem + buf + ext;
+        std::u16string key, exact;
+        NameKeys(alias, key, exact);
+        if (taken.insert(key).second) {
+          e.name = AnsiString(alias);
+          e.key = std::move(key);
+          e.exact = std::move(exact);
+          break;
+        }
       }
     }
   }

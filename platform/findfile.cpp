@@ -27,6 +27,7 @@ struct SearchHandle {
 namespace layer_internal {
 
 bool useGetxattrat = true;
+bool useCwdForXattr = true;
 
 int PackDosTime(std::int64_t seconds) {
   std::time_t t = static_cast<std::time_t>(seconds);
@@ -55,37 +56,79 @@ int PackDosTime(std::int64_t seconds) {
 
 namespace {
 
-// user.DOSATTRIB of the entry host in the folder dirFd, never following a link at the entry:
-// getxattrat where the kernel has it (6.13 and later), else through the folder's fd in /proc,
-// which stays inside the open folder as well.
-ssize_t ReadDosAttrib(int dirFd, const std::string& host, char* value, std::size_t size) {
+// user.DOSATTRIB of the entries of one folder listing, never following a link at an entry:
+// getxattrat where the kernel has it (6.13 and later); else lgetxattr of the bare name with the
+// folder made the host's current directory for the listing (the layer itself never uses the
+// host's current directory, and it is given back when the listing is done); else through the
+// folder's fd in /proc. Each of them stays inside the open folder.
+class DosAttribReader {
+ public:
+  explicit DosAttribReader(int dirFd) : dirFd_(dirFd) {}
+  ~DosAttribReader() {
+    if (savedCwd_ < 0) return;
+    [[maybe_unused]] int restored = fchdir(savedCwd_);
+    close(savedCwd_);
+  }
+  DosAttribReader(const DosAttribReader&) = delete;
+  DosAttribReader& operator=(const DosAttribReader&) = delete;
+
+  // The raw value, or -1 with errno (ENODATA when there is none).
+  ssize_t Read(const std::string& host, char* value, std::size_t size) {
+    if (unsupported_) {  // the file system holds no user attributes: no call per entry
+      errno = ENOTSUP;
+      return -1;
+    }
+    ssize_t n = ReadOnce(host, value, size);
+    if (n < 0 && errno == ENOTSUP) unsupported_ = true;
+    return n;
+  }
+
+ private:
+  ssize_t ReadOnce(const std::string& host, char* value, std::size_t size) {
 #if !defined(__NR_getxattrat) && (defined(__x86_64__) || defined(__aarch64__))
 #define __NR_getxattrat 464  // the same on every architecture; older headers lack it
 #endif
 #ifdef __NR_getxattrat
-  if (useGetxattrat) {
-    struct {
-      std::uint64_t value;
-      std::uint32_t size;
-      std::uint32_t flags;
-    } args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
-    long n = syscall(__NR_getxattrat, dirFd, host.c_str(), AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB",
-                     &args, sizeof args);
-    // ENOSYS from an older kernel, EPERM from a sandbox that does not know the call.
-    if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<ssize_t>(n);
-    useGetxattrat = false;
-  }
+    if (useGetxattrat) {
+      struct {
+        std::uint64_t value;
+        std::uint32_t size;
+        std::uint32_t flags;
+      } args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+      long n = syscall(__NR_getxattrat, dirFd_, host.c_str(), AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB",
+                       &args, sizeof args);
+      // ENOSYS from an older kernel, EPERM from a sandbox that does not know the call.
+      if (n >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<ssize_t>(n);
+      useGetxattrat = false;
+    }
 #endif
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d/", dirFd);
-  return lgetxattr((path + host).c_str(), "user.DOSATTRIB", value, size);
-}
+    if (useCwdForXattr && !triedCwd_) {
+      triedCwd_ = true;
+      savedCwd_ = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (savedCwd_ >= 0 && fchdir(dirFd_) != 0) {
+        close(savedCwd_);
+        savedCwd_ = -1;
+      }
+    }
+    if (useCwdForXattr && savedCwd_ >= 0)
+      return lgetxattr(host.c_str(), "user.DOSATTRIB", value, size);
+    if (procPrefix_.empty()) procPrefix_ = "/proc/self/fd/" + std::to_string(dirFd_) + "/";
+    procPath_.assign(procPrefix_).append(host);
+    return lgetxattr(procPath_.c_str(), "user.DOSATTRIB", value, size);
+  }
+
+  int dirFd_;
+  int savedCwd_ = -1;
+  bool triedCwd_ = false;
+  bool unsupported_ = false;
+  std::string procPrefix_, procPath_;
+};
 
 // Bits 1, 2, 4 and 32 of user.DOSATTRIB when it holds "0x" and one to eight hex digits, with at
 // most a trailing NUL; 0 for anything else.
-int DosAttrib(int dirFd, const std::string& host) {
+int DosAttrib(DosAttribReader& reader, const std::string& host) {
   char value[32];
-  ssize_t n = ReadDosAttrib(dirFd, host, value, sizeof value);
+  ssize_t n = reader.Read(host, value, sizeof value);
   if (n <= 0) return 0;
   std::string_view v(value, static_cast<std::size_t>(n));
   if (v.back() == '\0') v.remove_suffix(1);
@@ -174,6 +217,7 @@ int FindFirst(const AnsiString& pattern, int attr, TSearchRec& rec) {
     all.push_back(DotEntry(".", self));
     all.push_back(DotEntry("..", parent));
   }
+  DosAttribReader attribs(folder.fd.get());
   for (auto& e : named) {
     struct stat st;
     if (fstatat(folder.fd.get(), e.host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
@@ -185,7 +229,7 @@ int FindFirst(const AnsiString& pattern, int attr, TSearchRec& rec) {
       r.Attr = S_ISDIR(st.st_mode) ? faDirectory : faArchive;
       if (S_ISREG(st.st_mode)) r.FullSize = st.st_size;
       if ((st.st_mode & 0222) == 0) r.Attr |= faReadOnly;
-      r.Attr |= DosAttrib(folder.fd.get(), e.host);
+      r.Attr |= DosAttrib(attribs, e.host);
     }
     if (e.host[0] == '.') r.Attr |= faHidden;
     r.Size = static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(r.FullSize)));

@@ -3,6 +3,7 @@
 // made on this machine as the change happens, so a listing is never used after a change it
 // does not hold; the folder's times catch what inotify cannot see.
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +74,9 @@ void Drain(Cache& cache) {
   for (;;) {
     ssize_t n = read(cache.inotify, buf, sizeof buf);
     if (n <= 0) return;  // EAGAIN: nothing more
+    // Room left for another event of the longest name: the queue was empty when read.
+    const bool emptied =
+        static_cast<std::size_t>(n) + sizeof(inotify_event) + NAME_MAX + 1 <= sizeof buf;
     for (char* p = buf; p < buf + n;) {
       auto* ev = reinterpret_cast<inotify_event*>(p);
       p += sizeof(inotify_event) + ev->len;
@@ -92,6 +96,7 @@ void Drain(Cache& cache) {
       else
         Drop(cache, index);
     }
+    if (emptied) return;
   }
 }
 

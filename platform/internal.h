@@ -146,8 +146,11 @@ void RestoreDrives(DriveTableSnapshot* snapshot);  // also frees it
 void FreeSnapshot(DriveTableSnapshot* snapshot);
 
 // Whether user.DOSATTRIB is read with getxattrat; cleared when the kernel lacks the call, and by
-// tests to exercise the path through /proc.
+// tests to exercise the other ways.
 extern bool useGetxattrat;
+// Without getxattrat: whether the folder is made the host's current directory for a listing
+// (cleared by tests to exercise the path through /proc, the way left when that fails).
+extern bool useCwdForXattr;
 
 // --- time ----------------------------------------------------------------------------------------
 // st_mtime in local time packed as a DOS date and time, clamped to 1980-01-01 00:00:00 ..

@@ -158,24 +158,28 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
 
 bool ReadHostNames(int fd, std::vector<std::string>& names) {
   names.clear();
+  // getdents64 straight on the fd: a DIR stream would cost three more calls per folder.
   int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd < 0) return false;
-  DIR* dir = fdopendir(dfd);
-  if (!dir) {
-    int saved = errno;
-    close(dfd);
-    errno = saved;
-    return false;
+  alignas(dirent64) char buf[32768];
+  for (;;) {
+    ssize_t n = getdents64(dfd, buf, sizeof buf);
+    if (n < 0) {
+      int saved = errno;
+      close(dfd);
+      errno = saved;
+      return false;
+    }
+    if (n == 0) break;
+    for (ssize_t pos = 0; pos < n;) {
+      const auto* d = reinterpret_cast<const dirent64*>(buf + pos);
+      pos += d->d_reclen;
+      if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+      names.emplace_back(d->d_name);
+    }
   }
-  errno = 0;
-  while (dirent* d = readdir(dir)) {
-    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
-    names.emplace_back(d->d_name);
-  }
-  int saved = errno;
-  closedir(dir);
-  errno = saved;
-  return saved == 0;
+  close(dfd);
+  return true;
 }
 
 }  // namespace layer_internal

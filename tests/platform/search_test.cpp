@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "platform/crt.h"
@@ -153,15 +154,25 @@ TEST_F(Search, AttributesSizesAndTheMask) {
                              {"bad", 16},    {"big", 32},    {"bits", 39},   {"file", 32},
                              {"io.sys", 39}, {"link", 1056}, {"neg", 32},    {"pipe", 32},
                              {"plain", 16},  {"ro", 17},     {"rofile", 33}, {"sys", 20}};
-  const bool saved = layer_internal::useGetxattrat;
-  for (bool at : {true, false}) {  // both ways of reading user.DOSATTRIB
-    layer_internal::useGetxattrat = at;
+  const bool savedAt = layer_internal::useGetxattrat;
+  const bool savedCwd = layer_internal::useCwdForXattr;
+  const std::filesystem::path hostCwd = std::filesystem::current_path();
+  struct Route {
+    bool at, cwd;
+  };
+  // Every way of reading user.DOSATTRIB: getxattrat, the folder as current directory, /proc.
+  for (Route route : {Route{true, true}, Route{false, true}, Route{false, false}}) {
+    layer_internal::useGetxattrat = route.at;
+    layer_internal::useCwdForXattr = route.cwd;
+    SCOPED_TRACE(testing::Message() << "getxattrat " << route.at << ", cwd " << route.cwd);
     EXPECT_EQ(List("c:\\f\\*"), want);
     auto bad = List("c:\\f\\bad\\*");
     EXPECT_EQ(bad.size(), 2 + std::size(badValues));
     for (auto& f : bad) EXPECT_TRUE(f.attr == 16 || f.attr == 32) << f.name;
+    EXPECT_EQ(std::filesystem::current_path(), hostCwd);  // given back after each listing
   }
-  layer_internal::useGetxattrat = saved;
+  layer_internal::useGetxattrat = savedAt;
+  layer_internal::useCwdForXattr = savedCwd;
 
   struct Size {
     const char* name;

@@ -91,7 +91,7 @@ void AliasParts(std::string_view host, std::string& stem, std::string& ext) {
   if (dot != std::string_view::npos && dot > 0) {
     std::string_view e = host.substr(dot + 1);
     if (!e.empty() && e.size() <= 8 && std::all_of(e.begin(), e.end(), IsAliasChar)) {
-      ext = "." + std::string(e);
+      ext.assign(1, '.').append(e);  // "." + string trips a false -Wrestrict of GCC 12 at -O3
       stemPart = host.substr(0, dot);
     }
   }

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/crt.h"
 #include "platform/drives.h"
@@ -128,6 +129,31 @@ TEST_F(Paths, EveryDriveRemembersItsOwnDirectory) {
   EXPECT_EQ(errno, ENOTDIR);
   EXPECT_EQ(rtl::chdir("x:"), -1);
   EXPECT_EQ(drives::CurrentDrive(), 'c');
+}
+
+TEST_F(Paths, RelativePathsStartInTheRememberedDirectoryOfTheirDrive) {
+  ASSERT_EQ(rtl::chdir("c:\\WINDOWS\\SYSTEM"), 0);
+  ASSERT_EQ(rtl::chdir("a:\\"), 0);
+  ASSERT_EQ(rtl::mkdir("c:made"), 0);
+  ASSERT_EQ(rtl::mkdir("here"), 0);
+  ASSERT_EQ(rtl::chdir("here"), 0);
+  rtl::File* f = rtl::fopen("c:made\\x.txt", "wt");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(rtl::fclose(f), 0);
+  EXPECT_TRUE(fixture::Exists(tmp / "c/WINDOWS/SYSTEM/made/x.txt"));
+  EXPECT_TRUE(fixture::Exists(tmp / "a/here"));
+  EXPECT_EQ(Reaches("c:.."), "c/WINDOWS");
+  EXPECT_EQ(Reaches("c:made\\..\\..\\..\\..\\WINDOWS"), "c/WINDOWS");  // stops at the root
+  EXPECT_EQ(Reaches(".."), "a");
+
+  // A remembered directory removed and made again is reached again by its names.
+  std::filesystem::remove_all(tmp / "c/WINDOWS/SYSTEM");
+  EXPECT_EQ(rtl::mkdir("c:gone"), -1);
+  EXPECT_EQ(errno, ENOENT);
+  MakeDirs(tmp / "c/WINDOWS/SYSTEM");
+  ASSERT_EQ(rtl::mkdir("c:again"), 0);
+  EXPECT_TRUE(fixture::Exists(tmp / "c/WINDOWS/SYSTEM/again"));
+  EXPECT_EQ(drives::RememberedDir('c'), AnsiString("C:\\WINDOWS\\SYSTEM"));
 }
 
 TEST_F(Paths, StartDirectory) {

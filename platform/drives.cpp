@@ -49,7 +49,18 @@ struct Drive {
   std::vector<std::string> curHost;  // remembered directory, host names from the root
   std::vector<AnsiString> curNames;  // and the names delivered for them
   DirRef curFd, curParent;           // and the folder and its parent, held open
+  // The folders of the last rooted walk, held open with their identity: a rooted walk that
+  // names them again checks each with one fstatat instead of opening it again.
+  struct Step {
+    std::string host;  // a plain ASCII name, delivered as it is
+    DirRef fd;
+    dev_t dev = 0;
+    ino_t ino = 0;
+  };
+  std::vector<Step> chain;
 };
+
+constexpr std::size_t kChainDepth = 32;  // bounds the fds held per drive
 
 struct Table {
   std::array<std::optional<Drive>, 26> drives;
@@ -132,8 +143,11 @@ bool Parse(std::string_view path, ParsedPath& out) {
 // Opens the folder host in at; a link there is ELOOP, anything else that is no folder ENOTDIR.
 int OpenDir(int at, const std::string& host) {
   // O_NOFOLLOW with O_DIRECTORY refuses a link as it refuses a file: one call on the way that
-  // succeeds, a second only to tell the two apart.
-  int fd = openat(at, host.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  // succeeds, a second only to tell the two apart. Opened for reading where that is allowed,
+  // so that listing the folder needs no second open; else O_PATH, which passing through needs.
+  int fd = openat(at, host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES)
+    fd = openat(at, host.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd >= 0 || (errno != ENOTDIR && errno != ELOOP)) return fd;
   struct stat st;
   if (fstatat(at, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
@@ -195,6 +209,10 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
   out.hostRoot = drive->info.hostRoot;
   out.hostNames.clear();
   out.names.clear();
+  out.haveFdStat = out.haveParentStat = false;
+  bool onChain = parsed.rooted;
+  std::size_t depth = 0;  // folders of drive->chain taken so far
+  auto& chain = drive->chain;
   if (parsed.rooted) {
     out.fd = drive->root;
     out.parent = drive->root;
@@ -217,17 +235,51 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
       if (out.hostNames.empty()) continue;  // ".." stops at the root
       out.hostNames.pop_back();
       out.names.pop_back();
+      out.haveFdStat = out.haveParentStat = false;
+      onChain = false;
       // Applied to the names, as Windows does: walked again from the root.
       if (!OpenChain(drive->root, out.hostNames, out.fd, out.parent)) return false;
       continue;
     }
+    if (onChain && depth < chain.size() && chain[depth].host == name) {
+      // Still the folder of that name in the same parent: what opening it would give.
+      const auto& step = chain[depth];
+      struct stat st;
+      if (fstatat(out.fd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISDIR(st.st_mode) && st.st_dev == step.dev && st.st_ino == step.ino) {
+        out.parent = std::move(out.fd);
+        out.fd = step.fd;
+        out.parentStat = out.fdStat;
+        out.haveParentStat = out.haveFdStat;
+        out.fdStat = st;
+        out.haveFdStat = true;
+        out.hostNames.push_back(name);
+        out.names.push_back(AnsiString(name));
+        ++depth;
+        continue;
+      }
+    }
+    if (onChain) chain.resize(depth);  // from here on the walk goes elsewhere
     NamedEntry found;
     Fd next;
     if (!OpenEntry(out, name, found, next)) return false;
     out.parent = std::move(out.fd);
     out.fd = DirRef(std::move(next));
+    out.parentStat = out.fdStat;
+    out.haveParentStat = out.haveFdStat;
+    out.haveFdStat = false;
     out.hostNames.push_back(found.host);
     out.names.push_back(found.name);
+    // Only a name that is its own host name and wins as the exact name can be checked again
+    // by the host name alone; an alias or a match ignoring case may change with the folder.
+    if (onChain && depth < kChainDepth && !found.alias && found.host == name &&
+        IsPlainAsciiName(name) && fstat(out.fd.get(), &out.fdStat) == 0) {
+      out.haveFdStat = true;
+      chain.push_back({name, out.fd, out.fdStat.st_dev, out.fdStat.st_ino});
+      ++depth;
+    } else {
+      onChain = false;
+    }
   }
   return true;
 }
@@ -332,7 +384,10 @@ bool Mount(const DriveConfig& config, std::string* error) {
   if (!realpath(config.hostPath.c_str(), buf))
     return fail("folder " + config.hostPath + " does not exist; give an existing folder");
   std::string root = buf;
-  Fd rootFd(open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  // For reading where allowed, so that the root is listed without opening it again.
+  Fd rootFd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!rootFd.valid() && errno == EACCES)
+    rootFd = Fd(open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!rootFd.valid()) return fail(config.hostPath + " is not a folder; give an existing folder");
   DriveInfo info;
   info.letter = letter;

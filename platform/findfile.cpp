@@ -212,8 +212,10 @@ int FindFirst(const AnsiString& pattern, int attr, TSearchRec& rec) {
   std::vector<TSearchRec> all;
   all.reserve(named.size() + 2);
   if (!folder.IsRoot()) {
-    struct stat self, parent;
-    if (fstat(folder.fd.get(), &self) != 0 || fstat(folder.parent.get(), &parent) != 0) return 5;
+    struct stat self = folder.fdStat, parent = folder.parentStat;
+    if ((!folder.haveFdStat && fstat(folder.fd.get(), &self) != 0) ||
+        (!folder.haveParentStat && fstat(folder.parent.get(), &parent) != 0))
+      return 5;
     all.push_back(DotEntry(".", self));
     all.push_back(DotEntry("..", parent));
   }

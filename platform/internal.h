@@ -118,6 +118,11 @@ struct Folder {
   std::string hostRoot;
   DirRef fd;
   DirRef parent;
+  // Their status when the walk just took it (it had to, to know the folder): a listing need not
+  // ask again.
+  struct stat fdStat {
+  }, parentStat{};
+  bool haveFdStat = false, haveParentStat = false;
   std::vector<std::string> hostNames;
   std::vector<AnsiString> names;
   bool IsRoot() const { return hostNames.empty(); }

@@ -158,15 +158,19 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
 
 bool ReadHostNames(int fd, std::vector<std::string>& names) {
   names.clear();
-  // getdents64 straight on the fd: a DIR stream would cost three more calls per folder.
-  int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // getdents64 straight on the fd: a DIR stream would cost three more calls per folder. A
+  // folder opened for reading is read from its start; one opened with O_PATH is opened again.
+  int dfd = lseek(fd, 0, SEEK_SET) == 0 ? fd : openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd < 0) return false;
+  auto done = [&] {
+    if (dfd != fd) close(dfd);
+  };
   alignas(dirent64) char buf[32768];
   for (;;) {
     ssize_t n = getdents64(dfd, buf, sizeof buf);
     if (n < 0) {
       int saved = errno;
-      close(dfd);
+      done();
       errno = saved;
       return false;
     }
@@ -178,7 +182,7 @@ bool ReadHostNames(int fd, std::vector<std::string>& names) {
       names.emplace_back(d->d_name);
     }
   }
-  close(dfd);
+  done();
   return true;
 }
 

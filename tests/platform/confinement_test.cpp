@@ -103,6 +103,32 @@ TEST_F(Confinement, ARememberedDirectoryReplacedByALinkIsNotFollowed) {
   ExpectOutsideUntouched();
 }
 
+TEST_F(Confinement, FoldersOfAnEarlierWalkAreCheckedAgain) {
+  // A rooted walk reuses the folders an earlier one opened; each must still be the entry of
+  // its name, so one moved away and replaced by a link or another folder is not reused.
+  MakeDirs(tmp / "c/sub/deep/deeper");
+  ASSERT_EQ(rtl::chdir("c:\\sub\\deep\\deeper"), 0);
+  ASSERT_EQ(rtl::chdir("c:\\"), 0);
+  std::filesystem::rename(tmp / "c/sub", tmp / "outside/moved");
+  symlink((tmp / "outside/moved").c_str(), (tmp / "c/sub").c_str());
+  errno = 0;
+  EXPECT_EQ(rtl::mkdir("c:\\sub\\deep\\deeper\\x"), -1);
+  EXPECT_EQ(errno, ELOOP);
+  EXPECT_EQ(rtl::fopen("c:\\sub\\deep\\new.txt", "wt"), nullptr);
+  EXPECT_EQ(errno, ELOOP);
+  TSearchRec rec;
+  EXPECT_NE(FindFirst("c:\\sub\\deep\\*", faAnyFile, rec), 0);
+  FindClose(rec);
+  EXPECT_FALSE(Exists(tmp / "outside/moved/deep/deeper/x"));
+  EXPECT_FALSE(Exists(tmp / "outside/moved/deep/new.txt"));
+
+  std::filesystem::remove(tmp / "c/sub");
+  MakeDirs(tmp / "c/sub/deep/deeper");
+  ASSERT_EQ(rtl::mkdir("c:\\sub\\deep\\deeper\\x"), 0);
+  EXPECT_TRUE(Exists(tmp / "c/sub/deep/deeper/x"));
+  EXPECT_FALSE(Exists(tmp / "outside/moved/deep/deeper/x"));
+}
+
 TEST_F(Confinement, NamesThatCannotBeCreatedCreateNothing) {
   struct Case {
     const char* what;

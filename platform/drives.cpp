@@ -172,11 +172,11 @@ bool OpenChain(const DirRef& root, const std::vector<std::string>& hosts, DirRef
 
 // Whether the remembered directory's fd still reaches a folder of the drive: one that was
 // removed (and perhaps made again) is walked to again by its names.
-bool CurrentHeld(const Drive& drive) {
+bool CurrentHeld(const Drive& drive, Folder& out) {
   if (!drive.curFd.valid()) return false;
   if (drive.curHost.empty()) return true;  // the root
-  struct stat st;
-  return fstat(drive.curFd.get(), &st) == 0 && st.st_nlink > 0;
+  out.haveFdStat = fstat(drive.curFd.get(), &out.fdStat) == 0;
+  return out.haveFdStat && out.fdStat.st_nlink > 0;
 }
 
 // Opens the folder that name (trimmed, not "." or "..") names in out.
@@ -219,10 +219,11 @@ bool Walk(const ParsedPath& parsed, const std::vector<std::string>& names, Folde
   } else {
     out.hostNames = drive->curHost;
     out.names = drive->curNames;
-    if (CurrentHeld(*drive)) {
+    if (CurrentHeld(*drive, out)) {
       out.fd = drive->curFd;
       out.parent = drive->curParent;
     } else {
+      out.haveFdStat = false;
       if (!OpenChain(drive->root, out.hostNames, out.fd, out.parent)) return false;
       drive->curFd = out.fd;
       drive->curParent = out.parent;
@@ -318,7 +319,8 @@ bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) 
     }
   }
   FolderListing scratch;
-  const FolderListing* entries = FolderNames(folder.fd.get(), scratch);
+  const FolderListing* entries =
+      FolderNames(folder.fd.get(), scratch, folder.haveFdStat ? &folder.fdStat : nullptr);
   if (!entries) return false;
   // The exact name has the same key as every name that matches it ignoring case, and the
   // listing is ordered by key: the candidates are one run of it.

@@ -102,7 +102,7 @@ void Drain(Cache& cache) {
 
 }  // namespace
 
-const FolderListing* FolderNames(int fd, FolderListing& scratch) {
+const FolderListing* FolderNames(int fd, FolderListing& scratch, const struct stat* known) {
   auto list = [&]() -> const FolderListing* {
     std::vector<std::string> hosts;
     if (!ReadHostNames(fd, hosts)) return nullptr;
@@ -115,7 +115,10 @@ const FolderListing* FolderNames(int fd, FolderListing& scratch) {
   if (cache.inotify == -2) cache.inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (cache.inotify < 0) return list();
   struct stat st;
-  if (fstat(fd, &st) != 0) return nullptr;
+  if (known)
+    st = *known;
+  else if (fstat(fd, &st) != 0)
+    return nullptr;
   Drain(cache);
   ++cache.clock;
   for (std::size_t i = 0; i < cache.slots.size(); ++i) {

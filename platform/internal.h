@@ -67,8 +67,10 @@ struct EntryOrder {
 using FolderListing = std::set<NamedEntry, EntryOrder>;
 
 // The named entries of the folder behind fd: from a cache that inotify keeps current, or listed
-// into scratch. nullptr with errno when the folder cannot be read.
-const FolderListing* FolderNames(int fd, FolderListing& scratch);
+// into scratch. nullptr with errno when the folder cannot be read. known is the folder's status
+// when the caller has just taken it.
+const FolderListing* FolderNames(int fd, FolderListing& scratch,
+                                 const struct stat* known = nullptr);
 // Whether FolderNames may keep listings (tests clear it to compare both ways).
 extern bool useFolderCache;
 // Reads the names of the folder behind fd (an O_PATH or directory fd); false with errno.

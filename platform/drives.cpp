@@ -306,7 +306,12 @@ bool ResolveParent(const AnsiString& path, Folder& out, std::string& last) {
 }
 
 bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) {
-  auto utf8 = IsPlainAsciiName(name) ? std::optional<std::string>(name) : Cp932ToUtf8(name);
+  const struct stat* known = folder.haveFdStat ? &folder.fdStat : nullptr;
+  // A kept listing answers for the exact name as well; else one fstatat finds it.
+  const FolderListing* entries = CachedFolderNames(folder.fd.get(), known);
+  auto utf8 = entries                  ? std::nullopt
+              : IsPlainAsciiName(name) ? std::optional<std::string>(name)
+                                       : Cp932ToUtf8(name);
   if (utf8) {
     AnsiString delivered;
     struct stat st;
@@ -319,8 +324,7 @@ bool LookupName(const Folder& folder, std::string_view name, NamedEntry& found) 
     }
   }
   FolderListing scratch;
-  const FolderListing* entries =
-      FolderNames(folder.fd.get(), scratch, folder.haveFdStat ? &folder.fdStat : nullptr);
+  if (!entries) entries = FolderNames(folder.fd.get(), scratch, known);
   if (!entries) return false;
   // The exact name has the same key as every name that matches it ignoring case, and the
   // listing is ordered by key: the candidates are one run of it.

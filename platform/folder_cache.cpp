@@ -100,7 +100,46 @@ void Drain(Cache& cache) {
   }
 }
 
+// The slot of the folder with status st when its listing is still current; a slot that is not
+// is dropped.
+Slot* CurrentSlot(Cache& cache, const struct stat& st) {
+  Drain(cache);
+  ++cache.clock;
+  for (std::size_t i = 0; i < cache.slots.size(); ++i) {
+    Slot& slot = cache.slots[i];
+    if (slot.dev != st.st_dev || slot.ino != st.st_ino) continue;
+    if (slot.changedByEvents) {
+      slot.mtime = st.st_mtim;
+      slot.ctime = st.st_ctim;
+      slot.changedByEvents = false;
+    }
+    if (SameTime(slot.mtime, st.st_mtim) && SameTime(slot.ctime, st.st_ctim)) {
+      slot.used = cache.clock;
+      return &slot;
+    }
+    // Changed without an event that explains it (another machine, say): name it again.
+    Drop(cache, i);
+    break;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+const FolderListing* CachedFolderNames(int fd, const struct stat* known) {
+  Cache& cache = TheCache();
+  if (!useFolderCache || cache.inotify < 0 || cache.slots.empty()) return nullptr;
+  struct stat st;
+  if (known)
+    st = *known;
+  else if (fstat(fd, &st) != 0)
+    return nullptr;
+  // Events only ever drop slots: without one for this folder now, there is none after them.
+  auto held = [&st](const Slot& slot) { return slot.dev == st.st_dev && slot.ino == st.st_ino; };
+  if (std::none_of(cache.slots.begin(), cache.slots.end(), held)) return nullptr;
+  Slot* slot = CurrentSlot(cache, st);
+  return slot ? &slot->entries : nullptr;
+}
 
 const FolderListing* FolderNames(int fd, FolderListing& scratch, const struct stat* known) {
   auto list = [&]() -> const FolderListing* {
@@ -119,24 +158,7 @@ const FolderListing* FolderNames(int fd, FolderListing& scratch, const struct st
     st = *known;
   else if (fstat(fd, &st) != 0)
     return nullptr;
-  Drain(cache);
-  ++cache.clock;
-  for (std::size_t i = 0; i < cache.slots.size(); ++i) {
-    Slot& slot = cache.slots[i];
-    if (slot.dev != st.st_dev || slot.ino != st.st_ino) continue;
-    if (slot.changedByEvents) {
-      slot.mtime = st.st_mtim;
-      slot.ctime = st.st_ctim;
-      slot.changedByEvents = false;
-    }
-    if (SameTime(slot.mtime, st.st_mtim) && SameTime(slot.ctime, st.st_ctim)) {
-      slot.used = cache.clock;
-      return &slot.entries;
-    }
-    // Changed without an event that explains it (another machine, say): name it again.
-    Drop(cache, i);
-    break;
-  }
+  if (Slot* slot = CurrentSlot(cache, st)) return &slot->entries;
   if (cache.slots.size() == kSlots) {
     auto oldest = std::min_element(cache.slots.begin(), cache.slots.end(),
                                    [](const Slot& a, const Slot& b) { return a.used < b.used; });

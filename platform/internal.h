@@ -71,6 +71,9 @@ using FolderListing = std::set<NamedEntry, EntryOrder>;
 // when the caller has just taken it.
 const FolderListing* FolderNames(int fd, FolderListing& scratch,
                                  const struct stat* known = nullptr);
+// The kept listing of the folder behind fd when there is one and it is current; nullptr
+// otherwise, without listing anything.
+const FolderListing* CachedFolderNames(int fd, const struct stat* known = nullptr);
 // Whether FolderNames may keep listings (tests clear it to compare both ways).
 extern bool useFolderCache;
 // Reads the names of the folder behind fd (an O_PATH or directory fd); false with errno.

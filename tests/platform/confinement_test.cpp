@@ -227,6 +227,9 @@ TEST_F(Confinement, AFolderThatCannotBeReadGivesNoFirstEntry) {
     if (rec.FindHandle != nullptr) return 12;
     if (FindFirst("c:\\*.*", faAnyFile, rec) != 0) return 13;  // its parent still lists
     FindClose(rec);
+    if (rtl::chdir("c:\\locked") != 0) return 14;  // entering needs no reading
+    if (!drives::IdentityOf("inside.txt")) return 15;
+    if (FindFirst("c:\\locked\\*.*", faAnyFile, rec) == 0) return 16;
     return 0;
   });
   EXPECT_EQ(status, 0);

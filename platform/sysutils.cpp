@@ -69,9 +69,21 @@ void Split(TDateTime value, std::int64_t& days, int& msOfDay) {
 }
 
 void AppendNumber(std::string& out, int value, int width) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*d", width, value);
-  out += buf;
+  if (value < 0 || width > 10) {  // not met by dates; printf's rules then
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*d", width, value);
+    out += buf;
+    return;
+  }
+  // By hand: a list line formats a date for every file, and snprintf showed in the profile.
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  if (n < width) out.append(static_cast<std::size_t>(width - n), '0');
+  while (n > 0) out += digits[--n];
 }
 
 bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }

@@ -138,6 +138,25 @@ TEST_F(DateSettings, PatternTokens) {
   }
 }
 
+TEST_F(DateSettings, NumbersArePaddedToTheirTokens) {
+  struct Case {
+    int year, month, day, hour;
+    const char* pattern;
+    const char* want;
+  };
+  const Case cases[] = {
+      {2000, 1, 1, 0, "yy/mm/dd hh", "00/01/01 00"},
+      {5, 10, 9, 0, "yyyy/m/d h", "0005/10/9 0"},
+      {9999, 12, 31, 23, "yyyy/mm/dd hh", "9999/12/31 23"},
+      {2010, 11, 20, 0, "yy m d h", "10 11 20 0"},
+  };
+  DateSeparator = '/';
+  for (const auto& c : cases) {
+    TDateTime v{EncodeDate(c.year, c.month, c.day).Val + EncodeTime(c.hour, 0, 0, 0).Val};
+    EXPECT_EQ(FormatDateTimePattern(c.pattern, v), AnsiString(c.want)) << c.pattern;
+  }
+}
+
 TEST_F(DateSettings, ShortDatePatternFeedsDateTimeToStr) {
   ShortDateFormat = "yyyy/mm/dd";
   EXPECT_EQ(DateTimeToStr(EncodeDate(1997, 3, 15)), AnsiString("1997/03/15"));

@@ -246,11 +246,15 @@ int FindFirst(const AnsiString& pattern, int attr, TSearchRec& rec) {
   handle->excluded = excluded;
   auto keep = [excluded](const TSearchRec& r) { return (r.Attr & excluded) == 0; };
   if (wild) {
-    const bool every = name == "*" || name == "*.*";  // what a listing asks for
-    std::u32string p = Upper(DecodeCp932Lenient(name));
-    for (auto& r : all)
-      if (keep(r) && (every || WildMatch(p, Upper(DecodeCp932Lenient(r.Name.Bytes())))))
-        handle->entries.push_back(std::move(r));
+    if (name == "*" || name == "*.*") {  // what a listing asks for: no copy of the entries
+      std::erase_if(all, [&keep](const TSearchRec& r) { return !keep(r); });
+      handle->entries = std::move(all);
+    } else {
+      std::u32string p = Upper(DecodeCp932Lenient(name));
+      for (auto& r : all)
+        if (keep(r) && WildMatch(p, Upper(DecodeCp932Lenient(r.Name.Bytes()))))
+          handle->entries.push_back(std::move(r));
+    }
   } else {
     // The one entry that the name reaches when it is resolved: exact, else ignoring case.
     const TSearchRec* pick = nullptr;

@@ -104,9 +104,6 @@ void AliasParts(std::string_view host, std::string& stem, std::string& ext) {
 }  // namespace
 
 std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
-  // Aliases are handed out in the order of the raw names, so collisions resolve the same way
-  // on every run.
-  std::sort(hostNames.begin(), hostNames.end());
   std::vector<NamedEntry> entries;
   entries.reserve(hostNames.size());
   std::vector<std::size_t> needAlias;
@@ -122,6 +119,11 @@ std::vector<NamedEntry> NameFolder(std::vector<std::string> hostNames) {
     entries.push_back(std::move(e));
   }
   if (!needAlias.empty()) {
+    // Aliases are handed out in the order of the raw names, so collisions resolve the same way
+    // on every run.
+    std::sort(needAlias.begin(), needAlias.end(), [&entries](std::size_t a, std::size_t b) {
+      return entries[a].host < entries[b].host;
+    });
     // Only a folder with aliases to hand out needs to know which keys are taken.
     std::set<std::u16string> taken;
     for (const auto& e : entries)

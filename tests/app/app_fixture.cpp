@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/ansi_string.h"
+#include "tests/support/drive_fixture.h"
 
 namespace apptest {
 
@@ -65,12 +66,7 @@ std::vector<std::string> AppTest::Run(const std::function<void()>& script) {
 }
 
 void AppTest::Mount(char letter, const std::string& host, bool read_only) {
-  DriveConfig config;
-  config.letter = letter;
-  config.hostPath = host;
-  config.readOnly = read_only;
-  std::string error;
-  ASSERT_TRUE(drives::Mount(config, &error)) << error;
+  fixture::MountDrive(letter, host, read_only);
 }
 
 void AppTest::MountSystemAndFloppy() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/drives.h"
+#include "tests/support/drive_fixture.h"
 #include "tests/support/host_fixture.h"
 
 class LayerTest : public testing::Test {
@@ -15,12 +16,7 @@ class LayerTest : public testing::Test {
 
   // Mounts dir (default: the test's temporary folder) as the drive letter.
   void MountDrive(char letter, const std::string& dir, bool readOnly = false) {
-    DriveConfig config;
-    config.letter = letter;
-    config.hostPath = dir;
-    config.readOnly = readOnly;
-    std::string error;
-    ASSERT_TRUE(drives::Mount(config, &error)) << error;
+    fixture::MountDrive(letter, dir, readOnly);
   }
 
   fixture::TempDir tmp;

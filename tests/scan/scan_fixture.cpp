@@ -8,6 +8,7 @@
 #include "platform/crt.h"
 #include "platform/drives.h"
 #include "platform/sysutils.h"
+#include "tests/support/drive_fixture.h"
 
 namespace scantest {
 
@@ -89,12 +90,7 @@ void ScanTest::TearDown() {
 }
 
 void ScanTest::MountDrive(char letter, const std::string& hostPath, bool readOnly) {
-  DriveConfig config;
-  config.letter = letter;
-  config.hostPath = hostPath;
-  config.readOnly = readOnly;
-  std::string error;
-  ASSERT_TRUE(drives::Mount(config, &error)) << error;
+  fixture::MountDrive(letter, hostPath, readOnly);
 }
 
 void ScanTest::MakeFile(const std::string& rel, std::int64_t size, std::time_t when) {

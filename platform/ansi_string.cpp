@@ -257,25 +257,28 @@ std::u16string UpperKey(const std::u32string& text) {
   return Utf16(upper);
 }
 
+bool IsForbiddenInName(char32_t c) {
+  if (c < 32) return true;
+  switch (c) {
+    case '\\':
+    case '/':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsValidWindowsName(const std::u32string& name) {
   if (name.empty()) return false;
-  for (char32_t c : name) {
-    if (c < 32) return false;
-    switch (c) {
-      case '\\':
-      case '/':
-      case ':':
-      case '*':
-      case '?':
-      case '"':
-      case '<':
-      case '>':
-      case '|':
-        return false;
-      default:
-        break;
-    }
-  }
+  for (char32_t c : name)
+    if (IsForbiddenInName(c)) return false;
   return name.back() != ' ' && name.back() != '.';
 }
 

@@ -29,6 +29,8 @@ std::u16string Utf16(const std::u32string& text);
 // A valid Windows long name: none of \ / : * ? " < > |, no control character 1..31, not empty,
 // not ending in a blank or a dot.
 bool IsValidWindowsName(const std::u32string& name);
+// A control character 1..31 or one of \ / : * ? " < > |.
+bool IsForbiddenInName(char32_t c);
 // Drops trailing dots and blanks, as Windows does to the names of a path ("." and ".." stay).
 std::string TrimName(std::string_view cp932);
 bool HasWildcards(std::string_view cp932);

@@ -16,23 +16,8 @@ namespace layer_internal {
 
 bool IsPlainAsciiName(std::string_view name) {
   if (name.empty() || name.back() == ' ' || name.back() == '.') return false;
-  for (char c : name) {
-    if (c < 0x20 || c > 0x7E) return false;
-    switch (c) {
-      case '\\':
-      case '/':
-      case ':':
-      case '*':
-      case '?':
-      case '"':
-      case '<':
-      case '>':
-      case '|':
-        return false;
-      default:
-        break;
-    }
-  }
+  for (unsigned char c : name)
+    if (c > 0x7E || IsForbiddenInName(c)) return false;
   return true;
 }
 
